@@ -1,0 +1,77 @@
+// The traditional PKWARE stream cipher (ZIP application note, section 6.1).
+// Used by the reader to decrypt and by the packer to encrypt; header-only and
+// portable.
+#ifndef ARCHIVE_PKWARE_CIPHER_H_
+#define ARCHIVE_PKWARE_CIPHER_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace archive {
+
+class PkwareCipher {
+ public:
+  // Keys start at the application note's constants and take every byte of
+  // the zero-terminated password; a null password leaves them as they are.
+  explicit PkwareCipher(const char* password) {
+    if (password) {
+      for (const char* p = password; *p; ++p) UpdateKeys(static_cast<uint8_t>(*p));
+    }
+  }
+
+  uint8_t DecryptByte(uint8_t cipher) {
+    uint8_t plain = cipher ^ KeyStreamByte();
+    UpdateKeys(plain);
+    return plain;
+  }
+
+  uint8_t EncryptByte(uint8_t plain) {
+    uint8_t cipher = plain ^ KeyStreamByte();
+    UpdateKeys(plain);
+    return cipher;
+  }
+
+  void Decrypt(uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) data[i] = DecryptByte(data[i]);
+  }
+
+  void Encrypt(uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size; ++i) data[i] = EncryptByte(data[i]);
+  }
+
+ private:
+  struct Crc32Table {
+    uint32_t entry[256];
+    constexpr Crc32Table() : entry() {
+      for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        entry[i] = c;
+      }
+    }
+  };
+  static constexpr Crc32Table kCrcTable{};
+
+  static uint32_t Crc32Byte(uint32_t crc, uint8_t b) {
+    return (crc >> 8) ^ kCrcTable.entry[(crc ^ b) & 0xFF];
+  }
+
+  uint8_t KeyStreamByte() const {
+    uint16_t temp = static_cast<uint16_t>(key2_ | 2);
+    return static_cast<uint8_t>((temp * (temp ^ 1)) >> 8);
+  }
+
+  void UpdateKeys(uint8_t b) {
+    key0_ = Crc32Byte(key0_, b);
+    key1_ = (key1_ + (key0_ & 0xFF)) * 134775813u + 1;
+    key2_ = Crc32Byte(key2_, static_cast<uint8_t>(key1_ >> 24));
+  }
+
+  uint32_t key0_ = 0x12345678u;
+  uint32_t key1_ = 0x23456789u;
+  uint32_t key2_ = 0x34567890u;
+};
+
+}  // namespace archive
+
+#endif  // ARCHIVE_PKWARE_CIPHER_H_

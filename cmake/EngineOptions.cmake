@@ -1,0 +1,129 @@
+# Build helpers shared by every folder.
+#
+# Portable libraries (no <windows.h>) build on every tree. On the native tree
+# each also gets a twin with AddressSanitizer and UndefinedBehaviorSanitizer,
+# named <name>_san, and every native test gets a sanitized twin as well.
+
+set(ENGINE_IS_NATIVE OFF)
+if(NOT WIN32)
+  set(ENGINE_IS_NATIVE ON)
+endif()
+
+set(ENGINE_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=all)
+
+# Options for code that ships inside the engine: lean, no exceptions or RTTI.
+function(engine_code_options target)
+  target_compile_features(${target} PUBLIC cxx_std_17)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter
+                         $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections)
+    target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX
+                               _WIN32_WINNT=0x0601 WINVER=0x0601)
+  endif()
+endfunction()
+
+# engine_library(<name> [PORTABLE] SOURCES ... [DEPENDS portable-libs...] [LIBS other-libs...])
+# DEPENDS names libraries made by this function: the sanitized twin links the
+# sanitized twins of its dependencies.
+function(engine_library name)
+  cmake_parse_arguments(ARG "PORTABLE" "" "SOURCES;DEPENDS;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  engine_code_options(${name})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS} ${ARG_LIBS})
+  if(ARG_PORTABLE AND ENGINE_IS_NATIVE)
+    add_library(${name}_san STATIC ${ARG_SOURCES})
+    engine_code_options(${name}_san)
+    target_include_directories(${name}_san PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name}_san PRIVATE ${ENGINE_SANITIZER_FLAGS})
+    set(san_deps)
+    foreach(dep IN LISTS ARG_DEPENDS)
+      list(APPEND san_deps ${dep}_san)
+    endforeach()
+    target_link_libraries(${name}_san PUBLIC ${san_deps} ${ARG_LIBS})
+  endif()
+endfunction()
+
+# engine_test(<name> SOURCES ... [DEPENDS engine-libs...] [LIBS other-libs...]
+#             [LABEL label] [NO_SANITIZER] [PROPERTIES prop value ...])
+# A GoogleTest binary whose cases are registered with CTest one by one. On the
+# native tree a twin <name>_san is built with the sanitizers and labelled
+# "sanitizer". Under the win64 tree the cases run through Wine
+# (CMAKE_CROSSCOMPILING_EMULATOR).
+function(engine_test name)
+  cmake_parse_arguments(ARG "NO_SANITIZER" "LABEL" "SOURCES;DEPENDS;LIBS;PROPERTIES" ${ARGN})
+  if(NOT ARG_LABEL)
+    if(WIN32)
+      set(ARG_LABEL wine)
+    else()
+      set(ARG_LABEL native)
+    endif()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_features(${name} PRIVATE cxx_std_17)
+  target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+  if(WIN32)
+    target_link_options(${name} PRIVATE -static)
+    target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
+                               _WIN32_WINNT=0x0601 WINVER=0x0601)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS ${ARG_LABEL} ${ARG_PROPERTIES})
+  if(ENGINE_IS_NATIVE AND NOT ARG_NO_SANITIZER)
+    add_executable(${name}_san ${ARG_SOURCES})
+    target_compile_features(${name}_san PRIVATE cxx_std_17)
+    target_include_directories(${name}_san PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name}_san PRIVATE ${ENGINE_SANITIZER_FLAGS})
+    target_link_options(${name}_san PRIVATE ${ENGINE_SANITIZER_FLAGS})
+    set(san_deps)
+    foreach(dep IN LISTS ARG_DEPENDS)
+      list(APPEND san_deps ${dep}_san)
+    endforeach()
+    target_link_libraries(${name}_san PRIVATE ${san_deps} ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+    gtest_discover_tests(${name}_san DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         TEST_SUFFIX .san PROPERTIES LABELS sanitizer ${ARG_PROPERTIES})
+  endif()
+endfunction()
+
+# engine_fuzzer(<name> SOURCES ... DEPENDS portable-libs... [CORPUS dir] [SECONDS n])
+# A libFuzzer target (clang, ASan + UBSan), run by CTest for a bounded time
+# with a fixed seed over its corpus in the repository.
+function(engine_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS;SECONDS" "SOURCES;DEPENDS;LIBS" ${ARGN})
+  if(NOT ENGINE_IS_NATIVE OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  if(NOT ARG_SECONDS)
+    set(ARG_SECONDS 20)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_features(${name} PRIVATE cxx_std_17)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined
+                         -fno-sanitize-recover=all)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+  set(san_deps)
+  foreach(dep IN LISTS ARG_DEPENDS)
+    list(APPEND san_deps ${dep}_san)
+  endforeach()
+  target_link_libraries(${name} PRIVATE ${san_deps} ${ARG_LIBS})
+  # The fuzzer writes new inputs into a scratch copy so that the corpus kept
+  # in the repository only changes when a developer adds to it.
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+  add_test(NAME fuzz.${name}
+           COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
+                   ${PROJECT_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}>
+                   ${ARG_CORPUS} ${work} ${ARG_SECONDS})
+  set_tests_properties(fuzz.${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+endfunction()
+
+# The shipped engine executable: GUI subsystem, statically linked, stripped,
+# unused sections dropped.
+function(engine_executable_options target)
+  target_link_options(${target} PRIVATE -mwindows -static -s -Wl,--gc-sections
+                      -Wl,--dynamicbase -Wl,--nxcompat)
+endfunction()

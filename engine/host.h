@@ -1,0 +1,37 @@
+// The portable core's boundary to the operating system.
+//
+// The variable table, the interpreter, the result codes and the messages need
+// nothing of the platform beyond these few services. The Windows engine
+// implements them with Win32 (host_win32.cpp). The native build implements
+// them for its unit tests (host_posix.cpp): message boxes are answered by a
+// test hook, strings come straight from the string table's definition.
+#ifndef ENGINE_HOST_H_
+#define ENGINE_HOST_H_
+
+#include <cstddef>
+
+namespace host {
+
+// Brings `owner` to the foreground (also when it is null) and shows a message
+// box; returns the button the user chose.
+int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style);
+
+// Loads string `id` of the engine's string table into `buffer`, cut to `size`.
+// Returns the number of characters, 0 when there is no such string.
+int LoadEngineString(int id, char* buffer, size_t size);
+
+// Creates (or replaces) the file `name`, relative to the current directory
+// when not absolute, without sharing, and writes `size` bytes. Returns false
+// when it could not be created or written.
+bool WriteNewFile(const char* name, const void* data, size_t size);
+
+// A joinable thread running `function(argument)`. Null when it could not be
+// started.
+using ThreadFunction = void (*)(void* argument);
+void* StartThread(ThreadFunction function, void* argument);
+// Waits for the thread to end and releases it.
+void JoinThread(void* thread);
+
+}  // namespace host
+
+#endif  // ENGINE_HOST_H_

@@ -1,0 +1,81 @@
+// The native build's host: enough of the operating system for the portable
+// core's unit tests, and nothing more.
+#include <pthread.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/fixed_string.h"
+#include "engine/host.h"
+#include "engine/host_testing.h"
+#include "engine/string_ids.h"
+
+namespace host {
+
+namespace {
+
+MessageBoxHook g_message_box_hook = nullptr;
+void* g_message_box_context = nullptr;
+
+struct ThreadStart {
+  ThreadFunction function;
+  void* argument;
+};
+
+void* ThreadTrampoline(void* raw) {
+  ThreadStart start = *static_cast<ThreadStart*>(raw);
+  std::free(raw);
+  start.function(start.argument);
+  return nullptr;
+}
+
+}  // namespace
+
+void SetMessageBoxHookForTesting(MessageBoxHook hook, void* context) {
+  g_message_box_hook = hook;
+  g_message_box_context = context;
+}
+
+int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style) {
+  if (g_message_box_hook == nullptr) return 1;
+  return g_message_box_hook(owner, text, caption, style, g_message_box_context);
+}
+
+int LoadEngineString(int id, char* buffer, size_t size) {
+  if (size == 0) return 0;
+  buffer[0] = '\0';
+  const char* defined = engine::DefinedStringText(id);
+  if (defined == nullptr) return 0;
+  text::CopyBounded(buffer, size, defined);
+  return static_cast<int>(text::BoundedLength(buffer, size));
+}
+
+bool WriteNewFile(const char* name, const void* data, size_t size) {
+  FILE* file = std::fopen(name, "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(data, 1, size, file) == size;
+  ok = (std::fclose(file) == 0) && ok;
+  return ok;
+}
+
+void* StartThread(ThreadFunction function, void* argument) {
+  ThreadStart* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));
+  if (start == nullptr) return nullptr;
+  start->function = function;
+  start->argument = argument;
+  pthread_t* thread = static_cast<pthread_t*>(std::malloc(sizeof(pthread_t)));
+  if (thread == nullptr || pthread_create(thread, nullptr, ThreadTrampoline, start) != 0) {
+    std::free(thread);
+    std::free(start);
+    return nullptr;
+  }
+  return thread;
+}
+
+void JoinThread(void* thread) {
+  pthread_t* handle = static_cast<pthread_t*>(thread);
+  pthread_join(*handle, nullptr);
+  std::free(handle);
+}
+
+}  // namespace host

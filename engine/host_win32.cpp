@@ -1,0 +1,66 @@
+// The Windows host of the portable core.
+#include <windows.h>
+
+#include "engine/host.h"
+
+namespace host {
+
+namespace {
+
+struct ThreadStart {
+  ThreadFunction function;
+  void* argument;
+};
+
+DWORD WINAPI ThreadTrampoline(LPVOID raw) {
+  ThreadStart start = *static_cast<ThreadStart*>(raw);
+  HeapFree(GetProcessHeap(), 0, raw);
+  start.function(start.argument);
+  return 0;
+}
+
+}  // namespace
+
+int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style) {
+  HWND window = static_cast<HWND>(owner);
+  SetForegroundWindow(window);
+  return MessageBoxA(window, text, caption, style);
+}
+
+int LoadEngineString(int id, char* buffer, size_t size) {
+  if (size == 0) return 0;
+  buffer[0] = '\0';
+  int max = size > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(size);
+  return LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), buffer, max);
+}
+
+bool WriteNewFile(const char* name, const void* data, size_t size) {
+  HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
+  CloseHandle(file);
+  return ok && written == size;
+}
+
+void* StartThread(ThreadFunction function, void* argument) {
+  void* raw = HeapAlloc(GetProcessHeap(), 0, sizeof(ThreadStart));
+  if (raw == nullptr) return nullptr;
+  ThreadStart* start = static_cast<ThreadStart*>(raw);
+  start->function = function;
+  start->argument = argument;
+  HANDLE thread = CreateThread(nullptr, 0, ThreadTrampoline, start, 0, nullptr);
+  if (thread == nullptr) {
+    HeapFree(GetProcessHeap(), 0, raw);
+    return nullptr;
+  }
+  return thread;
+}
+
+void JoinThread(void* thread) {
+  WaitForSingleObject(static_cast<HANDLE>(thread), INFINITE);
+  CloseHandle(static_cast<HANDLE>(thread));
+}
+
+}  // namespace host

@@ -1,0 +1,221 @@
+#include "engine/interpreter.h"
+
+#include <atomic>
+
+#include "engine/conditions.h"
+#include "engine/engine_window.h"
+#include "engine/fixed_string.h"
+#include "engine/host.h"
+#include "engine/result_codes.h"
+#include "engine/run_state.h"
+
+namespace engine {
+
+int CommandSet(const char* args, const char* line_end);
+int CommandError(const char* args, const char* line_end);
+int CommandStatus(const char* args, const char* line_end);
+int CommandStatus2(const char* args, const char* line_end);
+
+namespace {
+
+CommandHandler g_handlers[kKeywordCount];
+std::atomic<bool> g_stop_requested{false};
+void* g_phase_thread = nullptr;
+
+int CommandUnavailable(const char*, const char*) { return kResultCommandUnavailable; }
+
+const char* SkipBlanks(const char* p) {
+  while (text::IsBlank(*p)) ++p;
+  return p;
+}
+
+// The phase number after PhaseBegin: a decimal integer read from the
+// argument start, within the line. Saturates instead of overflowing.
+int ReadPhaseNumber(const char* p, const char* line_end) {
+  if (p >= line_end) return 0;
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = (*p == '-');
+    ++p;
+  }
+  long long n = 0;
+  while (p < line_end && *p >= '0' && *p <= '9') {
+    if (n < 100000000) n = n * 10 + (*p - '0');
+    ++p;
+  }
+  return static_cast<int>(negative ? -n : n);
+}
+
+struct PhaseBody {
+  const char* start;
+  const char* end;
+};
+
+// Finds "PhaseBegin n" scanning every line (conditions are not evaluated),
+// and the body up to the next PhaseEnd line or the end of the text.
+bool FindPhase(const char* script, int n, PhaseBody* body) {
+  const char* pos = script;
+  for (;;) {
+    ParsedCommand command = ParseCommand(pos);
+    if (command.keyword == kKeywordNone && *command.line_start == '\0') return false;
+    pos = command.line_end;
+    if (command.keyword == kKeywordPhaseBegin &&
+        ReadPhaseNumber(command.args, command.line_end) == n) {
+      break;
+    }
+  }
+  body->start = SkipBlanks(pos);
+  const char* scan = body->start;
+  for (;;) {
+    ParsedCommand command = ParseCommand(scan);
+    if (*command.line_start == '\0') {
+      body->end = command.line_start;
+      return true;
+    }
+    if (command.keyword == kKeywordPhaseEnd) {
+      body->end = command.line_start;
+      return true;
+    }
+    scan = command.line_end;
+  }
+}
+
+int RunHandler(const ParsedCommand& command) {
+  CommandHandler handler = g_handlers[command.keyword];
+  if (handler == nullptr) handler = CommandUnavailable;
+  return handler(command.args, command.line_end);
+}
+
+int ProgressPercent(const PhaseBody& body, const char* cursor) {
+  long long span = body.end - body.start;
+  if (span <= 0) return 100;
+  long long passed = cursor - body.start;
+  long long percent = passed * 100 / span;
+  if (percent < 0) percent = 0;
+  if (percent > 100) percent = 100;
+  return static_cast<int>(percent);
+}
+
+enum class PhaseEnd { kCompleted, kStopped, kNotFound };
+
+PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
+  const char* script = Run().script_text;
+  PhaseBody body;
+  if (script == nullptr || !FindPhase(script, n, &body)) {
+    if (n == 0 || n == 1) SetErrorState(kResultNoPhase);
+    return PhaseEnd::kNotFound;
+  }
+  int remembered = kResultSuccess;
+  const char* cursor = body.start;
+  while (cursor < body.end) {
+    if (g_stop_requested.load()) return PhaseEnd::kStopped;
+    ParsedCommand command = ParseCommand(cursor);
+    const int k = command.keyword;
+    const bool active = BranchIsActive();
+    const bool nesting = (k == kKeywordIf || k == kKeywordElse || k == kKeywordEndif);
+    const bool runs = (k != kKeywordNone && k != kKeywordPhaseBegin && k != kKeywordPhaseEnd) &&
+                      (active || nesting);
+    bool retry = false;
+    if (runs) {
+      int result = RunHandler(command);
+      // Run never stops a script: its outcome is recorded as success.
+      SetErrorState(k == kKeywordRun ? kResultSuccess : result);
+      // Error handling applies to the line whose command ran; lines that
+      // only skip leave the error state, and their phase, alone.
+      const int code = ErrorState();
+      if (code != kResultSuccess) {
+        EngineWindow* window = CurrentEngineWindow();
+        if (Run().uninstall_mode) {
+          remembered = code;
+        } else if (window == nullptr) {
+          return PhaseEnd::kStopped;
+        } else {
+          intptr_t answer = window->CommandFailed();
+          if (answer == kFailureReplyEndPhase) return PhaseEnd::kStopped;
+          SetErrorState(kResultSuccess);
+          retry = (answer == kFailureReplyRetry);
+        }
+      }
+    }
+    if (!retry) cursor = SkipBlanks(command.line_end);
+    if (cursor > body.end) cursor = body.end;
+    if (EngineWindow* window = CurrentEngineWindow()) {
+      window->Progress(ProgressPercent(body, cursor));
+    }
+  }
+  if (Run().uninstall_mode) SetErrorState(remembered);
+  if (EngineWindow* window = CurrentEngineWindow()) {
+    *reply = window->PhaseComplete();
+    return PhaseEnd::kCompleted;
+  }
+  *reply = ErrorState();
+  return PhaseEnd::kCompleted;
+}
+
+struct PhaseThreadArgument {
+  int phase;
+};
+
+PhaseThreadArgument g_thread_argument;
+
+void PhaseThreadMain(void* argument) {
+  RunPhase(static_cast<PhaseThreadArgument*>(argument)->phase);
+}
+
+}  // namespace
+
+void SetCommandHandler(int keyword, CommandHandler handler) {
+  if (keyword >= 0 && keyword < kKeywordCount) g_handlers[keyword] = handler;
+}
+
+CommandHandler GetCommandHandler(int keyword) {
+  return (keyword >= 0 && keyword < kKeywordCount) ? g_handlers[keyword] : nullptr;
+}
+
+void RegisterCoreCommands() {
+  SetCommandHandler(kKeywordSet, CommandSet);
+  SetCommandHandler(kKeywordError, CommandError);
+  SetCommandHandler(kKeywordStatus, CommandStatus);
+  SetCommandHandler(kKeywordStatus2, CommandStatus2);
+  SetCommandHandler(kKeywordIf, CommandIf);
+  SetCommandHandler(kKeywordElse, CommandElse);
+  SetCommandHandler(kKeywordEndif, CommandEndif);
+}
+
+intptr_t RunPhase(int n) {
+  intptr_t reply = 0;
+  switch (RunPhaseBody(n, &reply)) {
+    case PhaseEnd::kCompleted:
+      return reply;
+    case PhaseEnd::kStopped:
+    case PhaseEnd::kNotFound:
+      break;
+  }
+  return ErrorState();
+}
+
+int StartPhase(int n, bool on_new_thread) {
+  SetErrorState(kResultSuccess);
+  ClearPhaseStop();
+  if (!on_new_thread) {
+    RunPhase(n);
+    return kResultSuccess;
+  }
+  WaitForPhaseThread();
+  g_thread_argument.phase = n;
+  g_phase_thread = host::StartThread(PhaseThreadMain, &g_thread_argument);
+  return g_phase_thread != nullptr ? kResultSuccess : kResultThreadFailed;
+}
+
+void WaitForPhaseThread() {
+  if (g_phase_thread != nullptr) {
+    host::JoinThread(g_phase_thread);
+    g_phase_thread = nullptr;
+  }
+}
+
+void RequestPhaseStop() { g_stop_requested.store(true); }
+
+void ClearPhaseStop() { g_stop_requested.store(false); }
+
+}  // namespace engine

@@ -1,0 +1,54 @@
+// The script interpreter: phases, dispatch, conditions and error handling.
+#ifndef ENGINE_INTERPRETER_H_
+#define ENGINE_INTERPRETER_H_
+
+#include <cstdint>
+
+#include "engine/script_parser.h"
+
+namespace engine {
+
+// Every command handler has this shape: the rest of the command's line (from
+// the first argument to the line end) in, an engine result code out.
+using CommandHandler = int (*)(const char* args, const char* line_end);
+
+// Installs the handler of a keyword's slot. A slot without a handler fails
+// with kResultCommandUnavailable when its keyword is run.
+void SetCommandHandler(int keyword, CommandHandler handler);
+CommandHandler GetCommandHandler(int keyword);
+
+// Installs Set, Error, Status, Status2, If, Else and Endif, the commands the
+// portable core carries. The Windows engine adds the rest.
+void RegisterCoreCommands();
+
+// The script that phases run from: a NUL-terminated text owned by the run
+// state (Run().script_text).
+
+// Runs phase `n` of the script in the calling thread. The outcome is in the
+// error state; the return value is the reply to the completion message when
+// one was sent, otherwise the error state.
+intptr_t RunPhase(int n);
+
+// Sets the error state to 0 and runs phase `n`: on a new thread (returns 0,
+// or kResultThreadFailed when the thread cannot be started) or in the
+// caller's thread (returns 0; the caller reads the error state).
+int StartPhase(int n, bool on_new_thread);
+
+// Waits until the phase thread started by StartPhase has ended. Returns at
+// once when none runs. The script must not be freed before this returns.
+void WaitForPhaseThread();
+
+// Asks the running phase to stop before its next command. The phase then ends
+// without its completion message, as after the reply "end the phase".
+void RequestPhaseStop();
+// Clears a stop request (StartPhase does so as well).
+void ClearPhaseStop();
+
+// The condition stack (tests and diagnostics).
+inline constexpr int kConditionStackSize = 32;  // entries 1 to 31 are used
+int ConditionDepth();
+void ResetConditionsForTesting();
+
+}  // namespace engine
+
+#endif  // ENGINE_INTERPRETER_H_

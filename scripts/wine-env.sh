@@ -1,0 +1,46 @@
+# Sourced by the scripts that run Windows programs: a private Wine prefix in
+# the build tree, a virtual X display, and a warm Wine server.
+#
+#   . scripts/wine-env.sh; wine_start; ...; wine_stop
+#
+# Wine's background services must start before any test runner, or they
+# inherit the runner's output pipes and the runner waits for ever.
+
+WINE64=/usr/lib/wine/wine64
+WINESERVER=/usr/lib/wine/wineserver
+: "${WINEPREFIX:=$(pwd)/build/wineprefix}"
+export WINEPREFIX
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+wine_start() {
+    mkdir -p "$WINEPREFIX"
+    if [ -z "${DISPLAY:-}" ] || [ -n "${WINE_ENV_OWN_XVFB:-}" ]; then
+        # -displayfd picks a free display number and reports it.
+        fifo=$(mktemp -u)
+        mkfifo "$fifo"
+        Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+        XVFB_PID=$!
+        read -r display_number <"$fifo"
+        rm -f "$fifo"
+        export DISPLAY=":$display_number"
+        export WINE_ENV_OWN_XVFB=1
+    fi
+    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+    "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null
+    # Without a window manager Wine waits ~2 s each time a top-level window
+    # hides; unmanaged windows do not wait.
+    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        >/dev/null 2>&1 </dev/null
+    "$WINESERVER" -w >/dev/null 2>&1 </dev/null || true
+    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
+}
+
+wine_stop() {
+    "$WINESERVER" -k >/dev/null 2>&1 </dev/null || true
+    if [ -n "${XVFB_PID:-}" ]; then
+        kill "$XVFB_PID" 2>/dev/null || true
+        wait "$XVFB_PID" 2>/dev/null || true
+        XVFB_PID=
+    fi
+}

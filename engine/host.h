@@ -25,6 +25,9 @@ int LoadEngineString(int id, char* buffer, size_t size);
 // when it could not be created or written.
 bool WriteNewFile(const char* name, const void* data, size_t size);
 
+// Changes the process's current directory. False when it could not.
+bool ChangeDirectory(const char* path);
+
 // A joinable thread running `function(argument)`. Null when it could not be
 // started.
 using ThreadFunction = void (*)(void* argument);

@@ -1,6 +1,7 @@
 // The native build's host: enough of the operating system for the portable
 // core's unit tests, and nothing more.
 #include <pthread.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +58,8 @@ bool WriteNewFile(const char* name, const void* data, size_t size) {
   ok = (std::fclose(file) == 0) && ok;
   return ok;
 }
+
+bool ChangeDirectory(const char* path) { return chdir(path) == 0; }
 
 void* StartThread(ThreadFunction function, void* argument) {
   ThreadStart* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));

@@ -44,6 +44,8 @@ bool WriteNewFile(const char* name, const void* data, size_t size) {
   return ok && written == size;
 }
 
+bool ChangeDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
+
 void* StartThread(ThreadFunction function, void* argument) {
   void* raw = HeapAlloc(GetProcessHeap(), 0, sizeof(ThreadStart));
   if (raw == nullptr) return nullptr;

@@ -1,0 +1,231 @@
+#include "engine/builtin_variables.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/fixed_string.h"
+#include "engine/host.h"
+#include "engine/run_state.h"
+#include "engine/string_ids.h"
+#include "engine/variables.h"
+#include "platform/desktop_user.h"
+#include "platform/setup_info_record.h"
+#include "platform/system_queries.h"
+#include "platform/win32_handles.h"
+
+namespace engine {
+
+namespace {
+
+constexpr char kMakerFolder[] = "Corvanta";
+constexpr char kMakerSiteText[] = "www.corvanta.com";
+constexpr char kMakerSiteLink[] = "https://www.corvanta.com";
+
+char g_hyperlink_text[kPathSize] = "";
+char g_hyperlink_target[kVariableValueSize] = "";
+
+void SetNumber(const char* name, int value) {
+  char text[16];
+  text::FormatBounded(text, sizeof(text), "%d", value);
+  SetVariable(name, text);
+}
+
+void SetFolder(const char* name, int csidl) {
+  char path[kPathSize];
+  platform::GetSpecialFolder(csidl, path);
+  StripTrailingBackslashes(path);
+  SetVariable(name, path);
+}
+
+// The Program Files folder, or the system's "ProgramFilesDir" value when the
+// shell cannot tell.
+void ProgramFilesFolder(char* path /* 260 bytes */) {
+  platform::GetSpecialFolder(CSIDL_PROGRAM_FILES, path);
+  if (path[0] != '\0') return;
+  HKEY raw = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
+                      nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw,
+                      nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  platform::UniqueHkey key(raw);
+  DWORD size = kPathSize - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(key.get(), "ProgramFilesDir", nullptr, &type,
+                       reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS ||
+      (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    path[0] = '\0';
+    return;
+  }
+  path[size < kPathSize ? size : kPathSize - 1] = '\0';
+}
+
+// The configuration folder a first installation will get: the same rule the
+// setup information record gives later, applied to the choices made so far
+// ("#CUSTOMLOC#" 0: the desktop user's application data; 1: the custom
+// path, per user when "#INDIVIDUAL#" is set).
+void FirstInstallConfigPath(char* path /* 260 bytes */) {
+  path[0] = '\0';
+  const char* program = GetVariableText("#PROGRAM#");
+  const int location = GetVariableNumber("#CUSTOMLOC#");
+  platform::ScopedDesktopUser desktop_user(true);
+  if (location == 0) {
+    char appdata[kPathSize];
+    platform::GetSpecialFolder(CSIDL_APPDATA, appdata);
+    text::FormatBounded(path, kPathSize, "%s\\%s\\%s", appdata, kMakerFolder, program);
+  } else if (location == 1) {
+    text::CopyBounded(path, kPathSize, GetVariableText("#CUSTOMPATH#"));
+    if (GetVariableNumber("#INDIVIDUAL#") != 0) {
+      char user[257];
+      DWORD size = sizeof(user);
+      if (GetUserNameA(user, &size)) {
+        text::AppendBounded(path, kPathSize, "\\");
+        text::AppendBounded(path, kPathSize, user);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void FillBuiltinVariablesStage0() {
+  const RunState& run = Run();
+  char text[kVariableValueSize];
+  host::LoadEngineString(run.uninstall_mode ? kStrModeUninstall : kStrModeSetup, text,
+                         sizeof(text));
+  SetVariable("#SETUPMODE#", text);
+  SetVariable("#CRLF#", "\r\n");
+  SetVariable("#EULA#", "");
+  SetNumber("#OS#", run.os_version_code);
+  SetVariable("#64#", run.is_64bit_system ? "1" : "0");
+
+  char path[kPathSize];
+  UINT n = GetWindowsDirectoryA(path, kPathSize);
+  if (n == 0 || n >= kPathSize) path[0] = '\0';
+  StripTrailingBackslashes(path);
+  SetVariable("#WINDOWSDIR#", path);
+  n = GetSystemDirectoryA(path, kPathSize);
+  if (n == 0 || n >= kPathSize) path[0] = '\0';
+  StripTrailingBackslashes(path);
+  text::AppendBounded(path, sizeof(path), "\\Drivers");
+  SetVariable("#DRIVERSDIR#", path);
+
+  // The desktop user's own folders, read as that user.
+  platform::ScopedDesktopUser desktop_user(true);
+  struct Folder {
+    const char* user;
+    const char* chosen;
+    const char* all;
+    int user_csidl;
+    int all_csidl;
+  } const folders[] = {
+      {"#STARTUPDIRUSR#", "#STARTUPDIR#", "#STARTUPDIRALL#", CSIDL_STARTUP,
+       CSIDL_COMMON_STARTUP},
+      {"#STARTMENUUSR#", "#STARTMENUDIR#", "#STARTMENUALL#", CSIDL_PROGRAMS,
+       CSIDL_COMMON_PROGRAMS},
+      {"#DESKTOPDIRUSR#", "#DESKTOPDIR#", "#DESKTOPDIRALL#", CSIDL_DESKTOPDIRECTORY,
+       CSIDL_COMMON_DESKTOPDIRECTORY},
+  };
+  for (const Folder& f : folders) {
+    SetFolder(f.user, f.user_csidl);
+    SetFolder(f.chosen, run.all_users ? f.all_csidl : f.user_csidl);
+    SetFolder(f.all, f.all_csidl);
+  }
+}
+
+void FillBuiltinVariablesStage1() {
+  const char* program_value = GetVariableText("#PROGRAM#");
+  char program[kVariableValueSize];
+  text::CopyBounded(program, sizeof(program), program_value);
+
+  uint8_t record[setup_info::kRecordSize] = {};
+  const bool found = platform::ReadSetupInfo(program, record);
+  using setup_info::ReadInt16;
+
+  char text[kVariableValueSize];
+  text::FormatBounded(text, sizeof(text), "%d.%d",
+                      ReadInt16(record, setup_info::kMajorVersionOffset),
+                      ReadInt16(record, setup_info::kMinorVersionOffset));
+  SetVariable("#CURVER#", text);
+
+  if (found) {
+    SetNumber("#FORWHO#", ReadInt16(record, setup_info::kForWhomOffset));
+    SetNumber("#CUSTOMLOC#", ReadInt16(record, setup_info::kLocationOffset));
+    SetNumber("#INDIVIDUAL#", ReadInt16(record, setup_info::kIndividualOffset));
+    if (ReadInt16(record, setup_info::kForWhomOffset) == 1) {
+      SetVariable("#STARTUPDIR#", GetVariableText("#STARTUPDIRALL#"));
+      SetVariable("#STARTMENUDIR#", GetVariableText("#STARTMENUALL#"));
+      SetVariable("#DESKTOPDIR#", GetVariableText("#DESKTOPDIRALL#"));
+    }
+  } else {
+    SetVariable("#FORWHO#", "1");
+    SetVariable("#CUSTOMLOC#", "0");
+    SetVariable("#INDIVIDUAL#", "0");
+  }
+
+  char path[kPathSize];
+  if (FindVariable("#INSTALLPATH#") < 0) {
+    if (found) {
+      setup_info::ReadText(record, setup_info::kInstallPathOffset, path);
+    } else {
+      ProgramFilesFolder(path);
+      AppendBackslash(path);
+      text::AppendBounded(path, sizeof(path), program);
+    }
+    SetVariable("#INSTALLPATH#", path);
+  }
+
+  // The finish page's options: the record's, or on a first installation 1
+  // without and 0 with a given custom path.
+  int options = 0;
+  if (FindVariable("#CUSTOMPATH#") < 0) {
+    if (found) {
+      setup_info::ReadText(record, setup_info::kCustomPathOffset, path);
+    } else {
+      char appdata[kPathSize];
+      platform::GetSpecialFolder(CSIDL_APPDATA, appdata);
+      text::FormatBounded(path, sizeof(path), "%s\\%s\\%s", appdata, kMakerFolder, program);
+      options = 1;
+    }
+    SetVariable("#CUSTOMPATH#", path);
+  } else {
+    SetVariable("#FORWHO#", "0");
+    SetVariable("#CUSTOMLOC#", "1");
+    SetVariable("#INDIVIDUAL#", "0");
+  }
+
+  char config[kPathSize] = "";
+  if (found) {
+    platform::GetConfigPath(program, config);
+  } else {
+    FirstInstallConfigPath(config);
+  }
+  SetVariable("#CONFIGPATH#", config);
+
+  struct Option {
+    const char* name;
+    size_t offset;
+  } const option_fields[] = {
+      {"#SELEXECUTE#", setup_info::kLaunchOptionOffset},
+      {"#SELREADME#", setup_info::kManualOptionOffset},
+      {"#SELDESKTOP#", setup_info::kDesktopOptionOffset},
+      {"#SELSTARTMENU#", setup_info::kStartMenuOptionOffset},
+  };
+  for (const Option& o : option_fields) {
+    SetNumber(o.name, found ? ReadInt16(record, o.offset) : options);
+  }
+
+  text::CopyBounded(g_hyperlink_text, sizeof(g_hyperlink_text),
+                    FindVariable("#URLTEXT#") >= 0 ? GetVariableText("#URLTEXT#") : kMakerSiteText);
+  text::CopyBounded(g_hyperlink_target, sizeof(g_hyperlink_target),
+                    FindVariable("#URLLINK#") >= 0 ? GetVariableText("#URLLINK#") : kMakerSiteLink);
+}
+
+const char* HyperlinkText() { return g_hyperlink_text; }
+
+const char* HyperlinkTarget() { return g_hyperlink_target; }
+
+}  // namespace engine

@@ -1,0 +1,159 @@
+#include "engine/startup.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/package_format.h"
+#include "archive/payload.h"
+#include "commands/command_table.h"
+#include "engine/builtin_variables.h"
+#include "engine/command_line.h"
+#include "engine/fixed_string.h"
+#include "engine/interpreter.h"
+#include "engine/messages.h"
+#include "engine/result_codes.h"
+#include "engine/run_state.h"
+#include "engine/string_ids.h"
+#include "engine/variables.h"
+#include "platform/system_library.h"
+#include "platform/system_queries.h"
+
+namespace engine {
+
+namespace {
+
+// Per-monitor DPI awareness, the newest form the system offers.
+void SetDpiAwareness() {
+  using SetContextFn = BOOL(WINAPI*)(HANDLE);
+  using SetAwarenessFn = HRESULT(WINAPI*)(int);
+  if (auto set_context = reinterpret_cast<SetContextFn>(
+          platform::GetSystemProcAddress("user32.dll", "SetProcessDpiAwarenessContext"))) {
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
+    return;
+  }
+  if (auto set_awareness = reinterpret_cast<SetAwarenessFn>(
+          platform::GetSystemProcAddress("shcore.dll", "SetProcessDpiAwareness"))) {
+    set_awareness(2);  // PROCESS_PER_MONITOR_DPI_AWARE
+    return;
+  }
+  SetProcessDPIAware();
+}
+
+// The OS checks. Returns false when the system is refused.
+bool SystemIsSupported() {
+  const RunState& run = Run();
+  if (run.is_64bit_system && GetVariableNumber("#NOX64#") == 1) {
+    if (!run.silent) ShowStringMessage(nullptr, kStrNo64BitSupport, kStyleOk | kStyleIconError);
+    return false;
+  }
+  const int min_os = GetVariableNumber("#MINOS#");
+  if (min_os >= 0 && run.os_version_code < min_os) {
+    if (!run.silent) ShowStringMessage(nullptr, kStrUnsupportedSystem, kStyleOk | kStyleIconError);
+    return false;
+  }
+  return true;
+}
+
+// The wizard is not part of this build: say so instead of pretending.
+int RunWizardUnavailable() {
+  ShowMessage(nullptr,
+              "The interactive #SETUPMODE# wizard is not available in this build.\n"
+              "Run this package from a command line with -SILENT.",
+              kStyleOk | kStyleIconWarning);
+  return kExitWizardUnavailable;
+}
+
+bool IsFailure(int code) { return code != kResultSuccess && code != kResultRemoveAtRestart; }
+
+}  // namespace
+
+int Initialise(void* instance) {
+  RunState& run = Run();
+  run.instance = instance;
+  if (run.module_path[0] == '\0') {
+    DWORD n = GetModuleFileNameA(static_cast<HMODULE>(instance), run.module_path, kPathSize);
+    if (n == 0 || n >= kPathSize) run.module_path[0] = '\0';
+  }
+  run.uninstall_mode = FindResourceA(static_cast<HMODULE>(instance), package::kSetupScriptName,
+                                     MAKEINTRESOURCEA(package::kResourceTypeRcdata)) == nullptr;
+  run.os_version_code = platform::GetOsVersionCode(&run.is_64bit_system);
+  FillBuiltinVariablesStage0();
+
+  uint32_t length = 0;
+  void* script = archive::LoadFileOrPayload(
+      run.uninstall_mode ? package::kUninstallScriptName : package::kSetupScriptName, &length, 1);
+  if (script == nullptr) return kResultFailure;
+  run.script_text = static_cast<char*>(script);
+  run.script_length = length;
+  run.script_text[length] = '\0';
+
+  SetErrorState(kResultSuccess);
+  RunPhase(0);
+  if (ErrorState() != kResultSuccess) return ErrorState();
+  FillBuiltinVariablesStage1();
+  return kResultSuccess;
+}
+
+int RunSilent() {
+  StartPhase(0, false);  // phase 0 runs a second time in silent mode
+  if (ErrorState() == kResultSuccess) StartPhase(1, false);
+  SetVariable("#EXECUTE#", "0");
+  SetVariable("#README#", "0");
+
+  int result = ErrorState();
+  if (!IsFailure(result)) {
+    StartPhase(2, false);
+    result = ErrorState();
+  }
+  if (IsFailure(result)) {
+    // Phase 3 cleans up after the failure; its own commands cannot turn the
+    // failed run into a success, so the failure's code stays the result.
+    StartPhase(3, false);
+  }
+  if (!IsFailure(result)) result = kResultSuccess;
+
+  if (Run().uninstall_mode) Run().self_removal = true;
+  if (result == kResultSuccess && CopyInitFiles() != 0) result = kResultInitFilesFailed;
+  SetErrorState(result);
+  WriteLog();
+  return result;
+}
+
+void FinalCleanup() {
+  WaitForPhaseThread();
+  RunState& run = Run();
+  archive::FreePayloadBlock(run.script_text);
+  run.script_text = nullptr;
+  run.script_length = 0;
+}
+
+int ProcessEntry(void* instance, const char* command_line) {
+  platform::RestrictDllSearchToSystem();
+  SetDpiAwareness();
+  RegisterEngineCommands();
+  ParseCommandLine(command_line);
+
+  int exit_code = kExitSuccess;
+  if (Initialise(instance) != kResultSuccess) {
+    FinalCleanup();
+    ShowResultMessage(nullptr, kResultStartupFailed);
+    exit_code = kExitStartupFailed;
+  } else {
+    if (!SystemIsSupported()) return kExitUnsupportedSystem;
+    if (Run().silent) {
+      exit_code = RunSilent();
+    } else {
+      exit_code = RunWizardUnavailable();
+    }
+    FinalCleanup();
+  }
+
+  if (Run().restart_needed) ShowStringMessage(nullptr, kStrRestartPrompt, kStyleOk | kStyleIconWarning);
+  if (Run().self_removal) RemoveSelf(exit_code);
+  return exit_code;
+}
+
+}  // namespace engine

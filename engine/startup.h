@@ -1,0 +1,52 @@
+// The process entry and the run around the installation script.
+#ifndef ENGINE_STARTUP_H_
+#define ENGINE_STARTUP_H_
+
+namespace engine {
+
+// Exit codes of the process. A silent run exits with its final result code
+// (0 on success, a folder left for removal at restart counting as success);
+// these are the codes of start-up itself.
+enum ExitCode : int {
+  kExitSuccess = 0,
+  kExitUnsupportedSystem = 1,
+  kExitWizardUnavailable = 2,
+  kExitStartupFailed = 13,
+};
+
+// The whole run: DPI awareness, command line, start-up, OS checks, the
+// wizard or the silent run, restart prompt and self-removal. Returns the
+// process exit code. `instance` is the executable's module handle.
+int ProcessEntry(void* instance, const char* command_line);
+
+// Records the module, picks the mode, fills the built-in variables, loads the
+// script and runs phase 0. Returns 0, 1 when the script cannot be loaded, or
+// the error state phase 0 left.
+int Initialise(void* instance);
+
+// Runs phases 0, 1 and then 2 or 3 without a window, copies the
+// initialisation files, writes the log. Returns the final result: the code of
+// the failure that sent the run to phase 3, 32 when initialisation files
+// could not be copied, else 0.
+int RunSilent();
+
+// Frees the script (waiting for a phase thread first).
+void FinalCleanup();
+
+// Copies the "-USE=" files into "<install folder>\Init". Returns the number
+// of copies that failed.
+int CopyInitFiles();
+
+// Starts the hidden command that removes the executable and its folder once
+// the process has ended, then ends the process with `exit_code`. Returns only
+// when the command cannot be started; the file and folder are then scheduled
+// for deletion at the next restart.
+void RemoveSelf(int exit_code);
+
+// The parameters of the removal command for `file` in `folder` (exposed for
+// tests). False when they do not fit `size`.
+bool FormatRemoveSelfParameters(const char* file, const char* folder, char* out, unsigned size);
+
+}  // namespace engine
+
+#endif  // ENGINE_STARTUP_H_

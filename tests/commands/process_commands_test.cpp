@@ -1,0 +1,359 @@
+// Run, Call, CloseProgram and StopService with real processes and windows.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "commands/command_table.h"
+#include "commands/process_commands.h"
+#include "engine/interpreter.h"
+#include "engine/result_codes.h"
+#include "engine/run_state.h"
+#include "engine/variables.h"
+#include "tests/commands/registry_test_support.h"
+
+namespace {
+
+using system_test::ChildProgram;
+using system_test::FakeClock;
+using system_test::RunCommand;
+using system_test::UniqueName;
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+// Polls in real time for a file a child writes; false after `seconds`.
+bool WaitForFile(const std::string& path, int seconds) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (FileExists(path)) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+// The report of "process_test_child report": working folder, whether a show
+// mode was given, the show mode.
+struct ChildReport {
+  std::string folder;
+  int uses_show_window = -1;
+  int show_window = -1;
+};
+
+ChildReport ReadReport(const std::string& path) {
+  std::istringstream in(ReadFile(path));
+  ChildReport report;
+  std::getline(in, report.folder);
+  in >> report.uses_show_window >> report.show_window;
+  return report;
+}
+
+class ProcessCommandTest : public system_test::SystemCommandTest {
+ protected:
+  std::string Child() { return ChildProgram(); }
+
+  void TearDown() override {
+    for (HANDLE process : children_) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+      CloseHandle(process);
+    }
+    SystemCommandTest::TearDown();
+  }
+
+  // Starts the helper with `arguments`, not waiting; it is ended after the
+  // test.
+  HANDLE StartChild(const std::string& arguments) {
+    std::string command = "\"" + Child() + "\" " + arguments;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+      ADD_FAILURE() << "cannot start " << command;
+      return nullptr;
+    }
+    CloseHandle(info.hThread);
+    children_.push_back(info.hProcess);
+    return info.hProcess;
+  }
+
+  // A product window of the helper: its title contains `title`.
+  HANDLE StartProductWindow(const std::string& title, bool obey) {
+    HANDLE process =
+        StartChild("window \"Main window - " + title + "\" " + (obey ? "obey" : "ignore"));
+    for (int i = 0; i < 500 && FindProductWindow(title) == nullptr; ++i) Sleep(20);
+    EXPECT_NE(nullptr, FindProductWindow(title)) << "the product window did not appear";
+    return process;
+  }
+
+  static HWND FindProductWindow(const std::string& title) {
+    return FindWindowA("KLVWindow", ("Main window - " + title).c_str());
+  }
+
+  // A product value under HKLM "Software\Corvanta" in the engine's view.
+  void AddProduct(const std::string& name) {
+    RemoveProductAfterTest(name);
+    system_test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Corvanta", name, "", KEY_WOW64_32KEY);
+  }
+
+ private:
+  std::vector<HANDLE> children_;
+};
+
+// A window of class "Progman" in this process stands in for the desktop shell,
+// making the test's own account the desktop user.
+class DesktopShellWindow {
+ public:
+  DesktopShellWindow() {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = "Progman";
+    RegisterClassA(&window_class);
+    window_ = CreateWindowExA(0, "Progman", "Program Manager", 0, 0, 0, 10, 10, nullptr, nullptr,
+                              window_class.hInstance, nullptr);
+  }
+  ~DesktopShellWindow() { DestroyWindow(window_); }
+  bool ok() const { return window_ != nullptr; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+TEST_F(ProcessCommandTest, CallStoresTheExitCode) {
+  struct Case {
+    const char* code;
+    const char* last_error;
+  };
+  const Case cases[] = {
+      {"0", "0"}, {"1", "00000001"}, {"0xC0000005", "c0000005"}, {"0x7fffffff", "7fffffff"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    engine::SetVariable("#LASTERROR#", "before");
+    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", exit " + c.code));
+    EXPECT_STREQ(c.last_error, engine::GetVariableText("#LASTERROR#"));
+  }
+  ASSERT_FALSE(window_.texts.empty());
+  EXPECT_EQ("Executing: \"" + Child() + "\" exit 0", window_.texts[0].second);
+}
+
+TEST_F(ProcessCommandTest, CallOfAMissingProgram) {
+  const std::string missing = folder_ + "\\missing.exe";
+  engine::SetVariable("#LASTERROR#", "before");
+  EXPECT_EQ(engine::kResultCannotStartProgram, RunCommand(engine::CommandCall, missing));
+  EXPECT_STREQ("before", engine::GetVariableText("#LASTERROR#"));
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, missing + ", , , , SILENT"));
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, missing + ", a, , hide, silent"));
+  EXPECT_STREQ("before", engine::GetVariableText("#LASTERROR#"));
+  EXPECT_EQ(engine::kResultCannotStartProgram,
+            RunCommand(engine::CommandCall, missing + ", , , , NOTSILENT"));
+  // The blank after the quoted path is there also without parameters.
+  ASSERT_FALSE(window_.texts.empty());
+  EXPECT_EQ("Executing: \"" + missing + "\" ", window_.texts[0].second);
+  EXPECT_EQ(3, RunCommand(engine::CommandCall, ""));
+}
+
+TEST_F(ProcessCommandTest, CallKeepsWorkingFolderAndShowMode) {
+  struct Case {
+    const char* show_mode;
+    int uses_show_window;
+  };
+  const Case cases[] = {{"hide", 1}, {"H", 1}, {"Hidden", 1}, {"normal", 0}, {"", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.show_mode);
+    const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
+    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
+                                                     "\", \"" + folder_ + "\", " + c.show_mode));
+    ChildReport got = ReadReport(report);
+    EXPECT_EQ(folder_, got.folder);
+    EXPECT_EQ(c.uses_show_window, got.uses_show_window);
+    if (c.uses_show_window == 1) EXPECT_EQ(SW_HIDE, got.show_window);
+  }
+}
+
+// The command line is at most 519 characters. A longer one is refused, not
+// cut, since a cut line would run the program with other arguments.
+TEST_F(ProcessCommandTest, CallRefusesAnOverlongCommandLine) {
+  const std::string report = folder_ + "\\long.txt";
+  const std::string program = "\"" + Child() + "\"";
+  // "\"program\" " + parameters: make it 520 characters.
+  std::string parameters = "report " + report + " ";
+  parameters += std::string(520 - (program.size() + 1) - parameters.size(), 'p');
+  engine::SetVariable("#LASTERROR#", "before");
+  EXPECT_EQ(engine::kResultCannotStartProgram,
+            RunCommand(engine::CommandCall, program + ", \"" + parameters + "\""));
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, program + ", \"" + parameters + "\", , , SILENT"));
+  Sleep(200);
+  EXPECT_FALSE(FileExists(report));
+  EXPECT_STREQ("before", engine::GetVariableText("#LASTERROR#"));
+
+  // 519 characters still run.
+  parameters.pop_back();
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, program + ", \"" + parameters + "\""));
+  EXPECT_TRUE(FileExists(report));
+}
+
+TEST_F(ProcessCommandTest, CancelTerminatesTheCalledProgram) {
+  const std::string pid_file = folder_ + "\\pid.txt";
+  FakeClock clock;
+  // Cancel once the program runs (the fake pauses take no time, so the real
+  // start-up of the child is awaited here).
+  clock.on_sleep = [&] {
+    Sleep(5);
+    if (FileExists(pid_file)) engine::Run().cancel = true;
+  };
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"sleep " + pid_file + "\""));
+  EXPECT_STREQ("00000103", engine::GetVariableText("#LASTERROR#"));
+  EXPECT_GT(clock.sleeps, 0);
+  EXPECT_EQ(static_cast<uint64_t>(clock.sleeps) * 50, clock.slept_milliseconds);
+
+  const DWORD pid = static_cast<DWORD>(std::strtoul(ReadFile(pid_file).c_str(), nullptr, 10));
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+  if (process != nullptr) {  // already gone is fine too
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000));
+    DWORD code = 0;
+    GetExitCodeProcess(process, &code);
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), code);
+    CloseHandle(process);
+  }
+}
+
+TEST_F(ProcessCommandTest, CancelAlreadySetTerminatesAtOnce) {
+  FakeClock clock;
+  engine::Run().cancel = true;
+  const std::string pid_file = folder_ + "\\pid.txt";
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"sleep " + pid_file + "\""));
+  EXPECT_STREQ("00000103", engine::GetVariableText("#LASTERROR#"));
+  EXPECT_EQ(0, clock.sleeps);
+}
+
+// With "#REALUSER#" 1 the program runs under the desktop user's token; the
+// working folder, the show mode and the exit code are kept. Without a desktop
+// shell the program still runs, with the engine's rights.
+TEST_F(ProcessCommandTest, CallAsTheDesktopUser) {
+  engine::SetVariable("#REALUSER#", "1");
+  for (bool with_shell : {false, true}) {
+    SCOPED_TRACE(with_shell ? "desktop shell window" : "no desktop shell");
+    std::unique_ptr<DesktopShellWindow> shell;
+    if (with_shell) {
+      shell = std::make_unique<DesktopShellWindow>();
+      ASSERT_TRUE(shell->ok());
+    }
+    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"exit 0x2A\""));
+    EXPECT_STREQ("0000002a", engine::GetVariableText("#LASTERROR#"));
+    const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
+    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
+                                                     "\", \"" + folder_ + "\", hide"));
+    ChildReport got = ReadReport(report);
+    EXPECT_EQ(folder_, got.folder);
+    EXPECT_EQ(1, got.uses_show_window);
+    EXPECT_EQ(SW_HIDE, got.show_window);
+    engine::SetVariable("#LASTERROR#", "before");
+    EXPECT_EQ(engine::kResultCannotStartProgram,
+              RunCommand(engine::CommandCall, "\"" + folder_ + "\\missing.exe\""));
+    EXPECT_STREQ("before", engine::GetVariableText("#LASTERROR#"));
+  }
+  HANDLE token = nullptr;
+  EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
+  if (token != nullptr) CloseHandle(token);
+}
+
+// Programs start de-elevated unless the script says "Elevated". Without a
+// desktop user (no shell window here) a de-elevated start cannot happen, and
+// the program is not started elevated instead.
+TEST_F(ProcessCommandTest, RunStartsProgramsDeElevatedUnlessElevated) {
+  const std::string upper = Child().substr(0, Child().size() - 4) + ".EXE";
+  const std::string report1 = folder_ + "\\run1.txt";
+  EXPECT_EQ(engine::kResultCannotStartProgram,
+            RunCommand(engine::CommandRun, "\"" + upper + "\", \"report " + report1 + "\""));
+  const std::string report2 = folder_ + "\\run2.txt";
+  EXPECT_EQ(0, RunCommand(engine::CommandRun,
+                          "\"" + upper + "\", \"report " + report2 + "\", eLEVATED"));
+  EXPECT_TRUE(WaitForFile(report2, 10));
+  Sleep(200);
+  EXPECT_FALSE(FileExists(report1));
+  EXPECT_TRUE(window_.texts.empty());  // Run shows no status
+  EXPECT_EQ(0, RunCommand(engine::CommandRun, ""));
+}
+
+TEST_F(ProcessCommandTest, RunOfAMissingProgramLetsTheScriptGoOn) {
+  engine::RegisterEngineCommands();
+  const std::string script = "PhaseBegin 1\r\nRun \"" + folder_ +
+                             "\\missing.exe\"\r\nRun \"" + folder_ +
+                             "\\missing.exe\", , Elevated\r\nSet #AFTER#, reached\r\nPhaseEnd\r\n";
+  engine::Run().script_text = static_cast<char*>(calloc(script.size() + 1, 1));
+  memcpy(engine::Run().script_text, script.data(), script.size());
+  engine::Run().script_length = script.size();
+  engine::SetEngineWindow(nullptr);
+  EXPECT_EQ(0, engine::StartPhase(1, false));
+  EXPECT_EQ(0, engine::ErrorState());
+  EXPECT_STREQ("reached", engine::GetVariableText("#AFTER#"));
+}
+
+TEST_F(ProcessCommandTest, StopServiceOfAMissingService) {
+  const std::string name = UniqueName("NoSuchService");
+  EXPECT_EQ(0, RunCommand(engine::CommandStopService, name));
+  ASSERT_EQ(1u, window_.texts.size());
+  EXPECT_EQ("Stopping service: " + name, window_.texts[0].second);
+  EXPECT_EQ(3, RunCommand(engine::CommandStopService, ""));
+}
+
+TEST_F(ProcessCommandTest, CloseProgramWithoutMatchingProductReturnsAtOnce) {
+  FakeClock clock;
+  const std::string product = UniqueName("CloseTest");
+  AddProduct(product);
+  StartProductWindow(product, /*obey=*/false);
+  // Value names are matched with case; nothing matches here.
+  EXPECT_EQ(0, RunCommand(engine::CommandCloseProgram, UniqueName("NoSuchProduct")));
+  std::string lower = product;
+  for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(0, RunCommand(engine::CommandCloseProgram, lower));
+  EXPECT_EQ(0, clock.sleeps);
+  EXPECT_NE(nullptr, FindProductWindow(product));
+  EXPECT_EQ(3, RunCommand(engine::CommandCloseProgram, ""));
+  ASSERT_FALSE(window_.texts.empty());
+  EXPECT_EQ("Closing program...", window_.texts.back().second);
+}
+
+TEST_F(ProcessCommandTest, CloseProgramClosesAWindowThatObeys) {
+  const std::string product = UniqueName("CloseTest");
+  AddProduct(product);
+  // The title matches the product name without regard to case.
+  std::string upper = product;
+  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  HANDLE process = StartProductWindow(upper, /*obey=*/true);
+  // Any part of the value name selects it.
+  EXPECT_EQ(0, RunCommand(engine::CommandCloseProgram, product.substr(0, 9)));
+  EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000));
+  EXPECT_EQ(nullptr, FindProductWindow(upper));
+  EXPECT_EQ(std::vector<std::string>{"Closing program..."}, StatusTexts());
+}
+
+TEST_F(ProcessCommandTest, CloseProgramGivesUpOnAWindowThatIgnoresQuit) {
+  const std::string product = UniqueName("CloseTest");
+  AddProduct(product);
+  HANDLE process = StartProductWindow(product, /*obey=*/false);
+  FakeClock clock;
+  const uint64_t start = clock.now_milliseconds;
+  EXPECT_EQ(engine::kResultCloseProgramFailed, RunCommand(engine::CommandCloseProgram, product));
+  const uint64_t elapsed = clock.now_milliseconds - start;
+  // Quit requests go on for 60 s, each followed by a wait of up to 10 s.
+  EXPECT_GE(elapsed, 60000u);
+  EXPECT_LE(elapsed, 70000u);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process, 0));
+}
+
+}  // namespace

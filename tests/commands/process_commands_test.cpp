@@ -180,7 +180,9 @@ TEST_F(ProcessCommandTest, CallKeepsWorkingFolderAndShowMode) {
     ChildReport got = ReadReport(report);
     EXPECT_EQ(folder_, got.folder);
     EXPECT_EQ(c.uses_show_window, got.uses_show_window);
-    if (c.uses_show_window == 1) EXPECT_EQ(SW_HIDE, got.show_window);
+    if (c.uses_show_window == 1) {
+      EXPECT_EQ(SW_HIDE, got.show_window);
+    }
   }
 }
 
@@ -353,7 +355,7 @@ TEST_F(ProcessCommandTest, CloseProgramGivesUpOnAWindowThatIgnoresQuit) {
   // Quit requests go on for 60 s, each followed by a wait of up to 10 s.
   EXPECT_GE(elapsed, 60000u);
   EXPECT_LE(elapsed, 70000u);
-  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process, 0));
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(process, 0));
 }
 
 }  // namespace

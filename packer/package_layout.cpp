@@ -87,7 +87,6 @@ Status ReadPackageLayout(const uint8_t* data, size_t size, PackageLayout* l) {
   in.ReadU16(&l->local_flags);
   in.ReadU16(&l->local_method);
   in.ReadU32(&l->local_dos_date_time);
-  l->local_dos_date_time = (l->local_dos_date_time << 16) | (l->local_dos_date_time >> 16);
   in.ReadU32(&l->local_crc32_field);
   in.ReadU32(&l->local_compressed_field);
   in.ReadU32(&l->local_size_field);

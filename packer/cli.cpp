@@ -44,8 +44,9 @@ int Fail(const Status& s) {
   return kExitFailure;
 }
 
+// A usage error: one line, like every other failure.
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "dispack: %s\n%s", problem.c_str(), kUsage);
+  std::fprintf(stderr, "dispack: %s (see dispack --help)\n", problem.c_str());
   return kExitUsage;
 }
 
@@ -229,7 +230,7 @@ int RunUnzip(int argc, char** argv) {
 int RunDispack(int argc, char** argv) {
   if (argc < 2) {
     std::fputs(kUsage, stdout);
-    return kExitOk;
+    return kExitUsage;
   }
   const std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {

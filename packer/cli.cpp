@@ -29,7 +29,7 @@ constexpr char kUsage[] =
     "      Packs SCRIPT (a file named Setup.dis or Uninstall.dis) and the payloads\n"
     "      (files, or folders whose files are all added) into a copy of the engine.\n"
     "      The engine defaults to win32/engine.exe beside dispack. --level sets the\n"
-    "      deflate level, 0 (store) to 12 (smallest); the default is 6.\n"
+    "      deflate level, 0 (store) to 12 (smallest); the default is 7.\n"
     "      SOURCE_DATE_EPOCH, when set, gives every time stamp.\n"
     "  dispack list FILE.exe\n"
     "      One line per payload: name, size, compressed size, CRC-32.\n"

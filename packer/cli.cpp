@@ -147,7 +147,10 @@ int RunBuild(int argc, char** argv) {
     if (folder.empty()) return Fail(Status::Error("cannot find the folder of dispack; use --engine"));
     options.engine = JoinPath(JoinPath(folder, "win32"), "engine.exe");
   }
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+  // An empty SOURCE_DATE_EPOCH counts as unset; anything else must be a
+  // number of seconds.
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch && *epoch) {
     long long t;
     if (!ParseInt(epoch, 0, 0xFFFFFFFFLL, &t))
       return Fail(Status::Error(std::string("SOURCE_DATE_EPOCH: not a time in seconds: \"") + epoch + "\""));

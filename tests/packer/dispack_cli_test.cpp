@@ -152,6 +152,14 @@ TEST_F(DispackTest, SameInputsGiveSameBytes) {
   }
   uint32_t plain_stamp = 0;
   Payloads(dir_ / "one.exe", &plain_stamp);
+  // An empty value counts as unset; a malformed one is an error.
+  ASSERT_EQ(Build("six.exe", {"SOURCE_DATE_EPOCH="}).exit_code, 0);
+  EXPECT_EQ(ReadBytes(dir_ / "six.exe"), ReadBytes(dir_ / "one.exe"));
+  RunResult bad = Build("seven.exe", {"SOURCE_DATE_EPOCH=yesterday"});
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_NE(bad.err.find("SOURCE_DATE_EPOCH"), std::string::npos) << bad.err;
+  EXPECT_FALSE(packer_test::FileExists(dir_ / "seven.exe"));
+
   // Without it the engine's own stamp stays.
   packer::PeImage engine_image;
   ASSERT_TRUE(packer::PeImage::Parse(ReadBytes(engine_), &engine_image).ok());

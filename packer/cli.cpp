@@ -29,7 +29,7 @@ constexpr char kUsage[] =
     "      Packs SCRIPT (a file named Setup.dis or Uninstall.dis) and the payloads\n"
     "      (files, or folders whose files are all added) into a copy of the engine.\n"
     "      The engine defaults to win32/engine.exe beside dispack. --level sets the\n"
-    "      deflate level, 0 (store) to 12 (smallest); the default is 6.\n"
+    "      deflate level, 0 (store) to 12 (smallest); the default is 7.\n"
     "      SOURCE_DATE_EPOCH, when set, gives every time stamp.\n"
     "  dispack list FILE.exe\n"
     "      One line per payload: name, size, compressed size, CRC-32.\n"
@@ -44,8 +44,9 @@ int Fail(const Status& s) {
   return kExitFailure;
 }
 
+// A usage error: one line, like every other failure.
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "dispack: %s\n%s", problem.c_str(), kUsage);
+  std::fprintf(stderr, "dispack: %s (see dispack --help)\n", problem.c_str());
   return kExitUsage;
 }
 
@@ -146,7 +147,10 @@ int RunBuild(int argc, char** argv) {
     if (folder.empty()) return Fail(Status::Error("cannot find the folder of dispack; use --engine"));
     options.engine = JoinPath(JoinPath(folder, "win32"), "engine.exe");
   }
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+  // An empty SOURCE_DATE_EPOCH counts as unset; anything else must be a
+  // number of seconds.
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch && *epoch) {
     long long t;
     if (!ParseInt(epoch, 0, 0xFFFFFFFFLL, &t))
       return Fail(Status::Error(std::string("SOURCE_DATE_EPOCH: not a time in seconds: \"") + epoch + "\""));
@@ -229,7 +233,7 @@ int RunUnzip(int argc, char** argv) {
 int RunDispack(int argc, char** argv) {
   if (argc < 2) {
     std::fputs(kUsage, stdout);
-    return kExitOk;
+    return kExitUsage;
   }
   const std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {

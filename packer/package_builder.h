@@ -12,8 +12,11 @@
 
 namespace packer {
 
-// Packing at this level is quick and its packages are small (see bench/).
-inline constexpr int kDefaultLevel = 6;
+// libdeflate level 7: on the benchmark's mixed files and on a set of
+// Windows DLLs it packs 4 to 20 times faster than makensis with zlib and
+// writes 1 to 1.5% smaller packages; levels 8 and 9 save under 1% more for
+// twice to three times the time.
+inline constexpr int kDefaultLevel = 7;
 
 struct BuildOptions {
   std::string output;

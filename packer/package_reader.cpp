@@ -95,13 +95,20 @@ Status ExtractOne(const std::string& path, archive::ArchiveHandle* handle, int32
   return Status::FileError(path, "entry " + entry_name + ": " + problem);
 }
 
+// Creates `folder` and any missing parents.
 Status EnsureFolder(const std::string& folder) {
   struct stat st;
   if (::stat(folder.c_str(), &st) == 0) {
     if (!S_ISDIR(st.st_mode)) return Status::FileError(folder, "not a folder");
     return Status::Ok();
   }
-  if (::mkdir(folder.c_str(), 0777) != 0) return Status::FileError(folder, std::strerror(errno));
+  const std::string parent = DirName(folder);
+  if (parent != folder && parent != "." && parent != "/") {
+    Status s = EnsureFolder(parent);
+    if (!s.ok()) return s;
+  }
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+    return Status::FileError(folder, std::strerror(errno));
   return Status::Ok();
 }
 

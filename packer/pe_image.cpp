@@ -119,6 +119,8 @@ Status PeImage::Parse(std::vector<uint8_t> bytes, PeImage* image) {
     if (s.size_of_raw_data != 0 &&
         !RangeInside(s.pointer_to_raw_data, s.size_of_raw_data, pe.bytes_.size()))
       return Status::Error(label + " extends past the end of the file");
+    if (s.size_of_raw_data != 0 && s.pointer_to_raw_data < pe.size_of_headers_)
+      return Status::Error(label + " starts inside the headers (SizeOfHeaders too large)");
     uint64_t end = static_cast<uint64_t>(s.virtual_address) + s.MemorySize();
     if (end > UINT32_MAX) return Status::Error(label + " extends past 4 GB of address space");
     if (s.virtual_address < previous_end || s.virtual_address < pe.size_of_headers_)

@@ -130,7 +130,9 @@ Status WriteImageWithResources(const PeImage& image, const ResourceTree& tree,
     StoreU32(h + 8, static_cast<uint32_t>(section.size()));
     StoreU32(h + 16, raw_size);
   } else {
-    if (place.old_section >= 0) {
+    // Only a section of its own is renamed; resources merged into another
+    // section leave that section's name alone.
+    if (place.old_section >= 0 && image.sections()[place.old_section].Name() == ".rsrc") {
       uint8_t* old = p + image.section_table_offset() + kSectionHeaderSize * place.old_section;
       std::memcpy(old, kRetiredSectionName, 8);
     }

@@ -5,7 +5,7 @@
 // rewritten in place. Otherwise (the usual case for MinGW images, whose
 // .rsrc is followed by .reloc) a new ".rsrc" section is appended after every
 // other section; the old one keeps its bytes, is no longer referenced by the
-// resource directory and is renamed ".oldrsrc". Data after the last section
+// resource directory and, when it is a ".rsrc" section, is renamed ".oldrsrc". Data after the last section
 // (overlay, such as a COFF symbol table) is moved behind the new section
 // and the symbol table pointer follows it. The section table, NumberOfSections,
 // SizeOfImage, SizeOfInitializedData, the resource data directory and the

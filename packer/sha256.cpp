@@ -59,6 +59,7 @@ void Sha256::Block(const uint8_t* block) {
 }
 
 void Sha256::Update(const void* data, size_t size) {
+  if (size == 0) return;  // `data` may be null then
   const uint8_t* p = static_cast<const uint8_t*>(data);
   length_ += size;
   if (buffered_) {

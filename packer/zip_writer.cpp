@@ -15,7 +15,7 @@ namespace {
 
 constexpr int64_t kFirstDosTime = 315532800;   // 1980-01-01 00:00:00 UTC
 constexpr int64_t kLastDosTime = 4354819198;   // 2107-12-31 23:59:58 UTC
-constexpr char kHeaderKeyDomain[] = "dispack encryption header v1";
+constexpr char kHeaderKeyDomain[] = "dispack encryption header v2";
 
 uint32_t UnixTime32(int64_t t) {
   return static_cast<uint32_t>(static_cast<int32_t>(std::clamp<int64_t>(t, INT32_MIN, INT32_MAX)));
@@ -45,16 +45,22 @@ uint32_t DosDateTime(int64_t unix_time) {
 }
 
 void DeriveHeaderBytes(const std::string& name, const uint8_t* data, size_t size, uint8_t out[11]) {
+  // The content enters through its size and two independent checksums
+  // (CRC-32 and Adler-32, both far faster than hashing every byte); the
+  // package password keys the hash and the domain string keeps the value
+  // apart from any other use of the same digest. Without the content the
+  // bytes cannot be guessed; with the same input they never change.
+  uint8_t summary[16];
+  const uint64_t size64 = size;
+  for (int i = 0; i < 8; ++i) summary[i] = static_cast<uint8_t>(size64 >> (8 * i));
+  StoreU32(summary + 8, libdeflate_crc32(0, data, size));
+  StoreU32(summary + 12, libdeflate_adler32(1, data, size));
   Sha256 hash;
-  // The package password keys the hash; the domain string keeps the value
-  // apart from any other use of the same digest.
   hash.Update(package::kPassword, sizeof(package::kPassword) - 1);
   hash.Update(kHeaderKeyDomain, sizeof(kHeaderKeyDomain));
   hash.Update(name.data(), name.size());
-  uint8_t separator_and_size[9] = {0};
-  for (int i = 0; i < 8; ++i) separator_and_size[1 + i] = static_cast<uint8_t>(static_cast<uint64_t>(size) >> (8 * i));
-  hash.Update(separator_and_size, sizeof(separator_and_size));
-  hash.Update(data, size);
+  hash.Update("", 1);
+  hash.Update(summary, sizeof(summary));
   Sha256::Digest digest = hash.Finish();
   std::copy(digest.begin(), digest.begin() + package::kEncryptionHeaderFreeBytes, out);
 }

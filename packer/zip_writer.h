@@ -55,8 +55,9 @@ inline constexpr int kMaxLevel = 12;
 uint32_t DosDateTime(int64_t unix_time);
 
 // The 11 free bytes of the entry's encryption header: a keyed SHA-256 of the
-// entry's name and content, so that they differ between payloads, never
-// change for the same input, and cannot be guessed without the content.
+// entry's name and a summary of its content (size, CRC-32, Adler-32), so
+// that they differ between payloads, never change for the same input, and
+// cannot be guessed without the content.
 void DeriveHeaderBytes(const std::string& name, const uint8_t* data, size_t size, uint8_t out[11]);
 
 // Builds the archive of entry `name` holding `data`. Fails when a size

@@ -19,25 +19,41 @@ using packer::ResourceTree;
 using packer::StoreU16;
 using packer::StoreU32;
 
-// Runs the whole editor over `bytes`; returns the first failure, or Ok.
-packer::Status ParseReadWrite(std::vector<uint8_t> bytes) {
+enum class Outcome { kRefused, kRoundTrip, kBrokenOutput };
+
+// Runs the whole editor over `bytes`: parse, read the tree, add a resource,
+// write, and read the result back. `*message` gets the refusal.
+Outcome EditRoundTrip(std::vector<uint8_t> bytes, std::string* message = nullptr) {
   PeImage image;
-  packer::Status s = PeImage::Parse(std::move(bytes), &image);
-  if (!s.ok()) return s;
   ResourceTree tree;
-  s = ResourceTree::Read(image, &tree);
-  if (!s.ok()) return s;
-  auto data = std::make_shared<packer::ResourceData>();
-  data->bytes.assign(100, 1);
-  tree.Set(packer::ResourceKey::Id(10), packer::ResourceKey::Name("X"), 0, data);
+  packer::Status s = PeImage::Parse(std::move(bytes), &image);
+  if (s.ok()) s = ResourceTree::Read(image, &tree);
   std::vector<uint8_t> out;
-  packer::ResourceEditReport report;
-  s = packer::WriteImageWithResources(image, tree, packer::ResourceEditOptions(), &out, &report);
-  if (!s.ok()) return s;
+  if (s.ok()) {
+    auto data = std::make_shared<packer::ResourceData>();
+    data->bytes.assign(100, 1);
+    tree.Set(packer::ResourceKey::Id(10), packer::ResourceKey::Name("X"), 0, data);
+    packer::ResourceEditReport report;
+    s = packer::WriteImageWithResources(image, tree, packer::ResourceEditOptions(), &out, &report);
+  }
+  if (!s.ok()) {
+    if (message) *message = s.message();
+    return Outcome::kRefused;
+  }
   // What was written must read back.
-  s = PeImage::Parse(out, &image);
-  if (!s.ok()) return s;
-  return ResourceTree::Read(image, &tree);
+  if (!PeImage::Parse(std::move(out), &image).ok() || !ResourceTree::Read(image, &tree).ok() ||
+      !tree.Get(packer::ResourceKey::Id(10), packer::ResourceKey::Name("X"), 0))
+    return Outcome::kBrokenOutput;
+  return Outcome::kRoundTrip;
+}
+
+packer::Status ParseReadWrite(std::vector<uint8_t> bytes) {
+  std::string message;
+  switch (EditRoundTrip(std::move(bytes), &message)) {
+    case Outcome::kRefused: return packer::Status::Error(message);
+    case Outcome::kBrokenOutput: return packer::Status::Error("the editor wrote a broken image");
+    default: return packer::Status::Ok();
+  }
 }
 
 TEST(PeMalformedTest, TinyInputsAreNotImages) {
@@ -142,22 +158,35 @@ TEST_F(PeCorruptionTest, TruncationsAreRefused) {
 // Every header byte and every word of the resource section set to hostile
 // values: the editor either refuses or produces an image it can read back.
 TEST_F(PeCorruptionTest, SweepsNeverReadOutOfBounds) {
-  int refused = 0, accepted = 0;
+  int outcomes[3] = {0, 0, 0};
   for (size_t i = 0; i < image_.size_of_headers(); ++i) {
     std::vector<uint8_t> bytes = good_;
     bytes[i] ^= 0xFF;
-    (ParseReadWrite(bytes).ok() ? accepted : refused)++;
+    outcomes[static_cast<int>(EditRoundTrip(bytes))]++;
   }
   for (size_t i = 0; i + 4 <= rsrc_.size_of_raw_data; i += 4) {
     for (uint32_t value : {0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000010u}) {
       std::vector<uint8_t> bytes = good_;
       StoreU32(&bytes[rsrc_.pointer_to_raw_data + i], value);
-      (ParseReadWrite(bytes).ok() ? accepted : refused)++;
+      outcomes[static_cast<int>(EditRoundTrip(bytes))]++;
     }
   }
+  const int refused = outcomes[0], accepted = outcomes[1];
+  EXPECT_EQ(outcomes[2], 0) << "images written that do not read back";
   // Both outcomes occur: bytes that matter are checked, padding is not.
   EXPECT_GT(refused, 100);
   EXPECT_GT(accepted, 100);
+}
+
+// Inputs that the fuzzer found: each is refused or edited into an image
+// that reads back.
+TEST(PeRegressionTest, FuzzerFindingsStayFixed) {
+  const std::vector<std::string> files = packer_test::ListDir(PACKER_TEST_REGRESSIONS);
+  ASSERT_FALSE(files.empty());
+  for (const std::string& name : files) {
+    std::vector<uint8_t> bytes = packer_test::ReadBytes(std::string(PACKER_TEST_REGRESSIONS) + "/" + name);
+    EXPECT_NE(EditRoundTrip(bytes), Outcome::kBrokenOutput) << name;
+  }
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <string>
 
+#include "platform/setup_info_record.h"
+#include "platform/system_queries.h"
 #include "tests/platform/platform_test_util.h"
 
 namespace {
@@ -180,6 +182,34 @@ TEST(DesktopUserTest, LaunchRefusesCommandLinesBeyond519Characters) {
   EXPECT_EQ(LaunchAsDesktopUser(child.c_str(), parameters.c_str(), &code), 1);
   Sleep(200);
   EXPECT_EQ(GetFileAttributesA(record.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(DesktopUserTest, ConfigPathReadsTheUserNameAsTheDesktopUserAndEnds) {
+  platform_test::ShellWindowProcess shell;
+  ASSERT_TRUE(shell.Start());
+  std::string name = platform_test::UniqueName("Record");
+  uint8_t record[setup_info::kRecordSize] = {};
+  setup_info::WriteInt16(record, setup_info::kFormatOffset, 1);
+  setup_info::WriteInt16(record, setup_info::kLocationOffset, 1);
+  setup_info::WriteInt16(record, setup_info::kIndividualOffset, 1);
+  memcpy(record + setup_info::kCustomPathOffset, "D:\\Cfg", 7);
+  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, name.c_str(), REG_BINARY,
+                            record, sizeof(record)),
+            ERROR_SUCCESS);
+
+  char user[257] = {};
+  DWORD user_size = sizeof(user);
+  ASSERT_TRUE(GetUserNameA(user, &user_size));
+  char output[260] = "";
+  EXPECT_TRUE(platform::GetConfigPath(name.c_str(), output));
+  EXPECT_EQ(std::string(output), std::string("D:\\Cfg\\") + user);
+  EXPECT_FALSE(ThreadIsImpersonating());
+
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, KEY_SET_VALUE, &key),
+            ERROR_SUCCESS);
+  RegDeleteValueA(key, name.c_str());
+  RegCloseKey(key);
 }
 
 }  // namespace

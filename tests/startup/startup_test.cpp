@@ -31,8 +31,9 @@ TEST(SilentRun, FailureInPhaseOneRunsPhaseThreeAndKeepsTheFailure) {
   PackageRun run = RunPackage("phase1-error", "Setup.exe", "-SILENT");
   EXPECT_EQ(run.result.exit_code, 29u);
   EXPECT_EQ(run.log,
-            "A critical error (code boom trace=#TRACE#0013) has occurred! Setup can not "
-            "continue!\nPlease restart the computer and try again.\r\n" +
+            "A critical error (code boom; phase 1 ran after 2 runs of phase 0; phase 2 #P2#; "
+            "phase 3 ran) has occurred! Setup can not continue!\nPlease restart the computer "
+            "and try again.\r\n" +
                 LogFailure("Setup"));
   EXPECT_TRUE(run.result.boxes.empty());
 }

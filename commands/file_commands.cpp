@@ -338,14 +338,13 @@ int CommandDeleteFile(const char* args, const char* line_end) {
   PathText pattern;
   if (!pattern.Assign(Argument(0))) return kResultSuccess;
 
-  // The folder part keeps its last backslash; found names are joined to it.
+  // The folder part keeps its last separator; found names are joined to it.
   PathText folder(pattern.c_str());
-  char* last_backslash = strrchr(folder.data(), '\\');
-  if (last_backslash != nullptr) {
-    last_backslash[1] = '\0';
-  } else {
-    folder.Clear();
+  char* folder_end = folder.data();
+  for (char* p = folder.data(); *p != '\0'; ++p) {
+    if (IsSeparator(*p)) folder_end = p + 1;
   }
+  *folder_end = '\0';
 
   WIN32_FIND_DATAA found;
   platform::UniqueFindHandle find(FindFirstFileA(pattern.c_str(), &found));

@@ -36,6 +36,11 @@ TEST_F(DeleteFileTest, PatternDeletesMatchingFilesAndSkipsFolders) {
   EXPECT_EQ(statuses, (std::vector<std::string>{"Deleting file: " + Path("a.tmp"),
                                                 "Deleting file: " + Path("b.tmp")}));
   EXPECT_TRUE(clock.pauses.empty());
+
+  // Forward slashes separate folders as well.
+  WriteBytes(Path("c.log"), "c");
+  EXPECT_EQ(RunHandler(CommandDeleteFile, Quoted(folder_ + "/*.log")), engine::kResultSuccess);
+  EXPECT_FALSE(Exists(Path("c.log")));
 }
 
 TEST_F(DeleteFileTest, NothingMatchingIsSuccess) {

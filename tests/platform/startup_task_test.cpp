@@ -147,6 +147,20 @@ TEST_F(StartupTaskTest, DeletingAMissingTaskSucceeds) {
   EXPECT_TRUE(ThreadHasNoApartment());
 }
 
+TEST_F(StartupTaskTest, WorksFromAThreadAlreadyInASingleThreadedApartment) {
+  std::string name = platform_test::UniqueName("PlatformTask");
+  ASSERT_TRUE(TaskFolderProbe::CreatePlain(name));
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+  EXPECT_EQ(platform::RegisterStartupTask(name.c_str(), "", ""), 0);
+  // The apartment is still there: joining it again only counts up.
+  EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+  CoUninitialize();
+  CoUninitialize();
+  EXPECT_TRUE(ThreadHasNoApartment());
+  EXPECT_FALSE(TaskFolderProbe::Exists(name));
+  TaskFolderProbe::Delete(name);
+}
+
 TEST_F(StartupTaskTest, DeletesAnExistingTask) {
   std::string name = platform_test::UniqueName("PlatformTask");
   ASSERT_TRUE(TaskFolderProbe::CreatePlain(name));

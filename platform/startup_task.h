@@ -25,7 +25,8 @@ namespace platform {
 //  20 Administrators group name 21 registering for it
 //  22 Users group name          23 registering for it
 // Every object obtained is released, and COM uninitialised when it was
-// initialised, before the function returns.
+// initialised, before the function returns. A thread already in a
+// single-threaded apartment keeps it and uses the scheduler from there.
 int RegisterStartupTask(const char* name, const char* program, const char* arguments);
 
 // The script command: LogonTrigger name[, program[, arguments]].
@@ -55,7 +56,9 @@ bool LookupBuiltinGroupName(DWORD rid, wchar_t* name, DWORD name_size);
 class StartupTaskBackend {
  public:
   virtual ~StartupTaskBackend() = default;
-  virtual HRESULT InitializeCom() = 0;       // CoInitializeEx, multithreaded
+  // CoInitializeEx, multithreaded; a thread already in a single-threaded
+  // apartment counts as initialised (and is not uninitialised by End()).
+  virtual HRESULT InitializeCom() = 0;
   virtual HRESULT InitializeSecurity() = 0;  // CoInitializeSecurity
   virtual HRESULT CreateScheduler() = 0;     // CoCreateInstance(TaskScheduler)
   virtual HRESULT Connect() = 0;             // four empty VARIANTs

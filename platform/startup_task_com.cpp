@@ -59,7 +59,14 @@ VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_F
 
 HRESULT ComStartupTaskBackend::InitializeCom() {
   HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  if (SUCCEEDED(result)) com_initialized_ = true;
+  if (SUCCEEDED(result)) {
+    com_initialized_ = true;
+    return result;
+  }
+  // A thread that its owner already joined to a single-threaded apartment
+  // (a wizard thread running a phase) can use the Task Scheduler as it is.
+  // COM stays initialised there, and is not uninitialised by this attempt.
+  if (result == RPC_E_CHANGED_MODE) return S_FALSE;
   return result;
 }
 

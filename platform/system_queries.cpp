@@ -97,10 +97,7 @@ int GetOsVersionCode(bool* is_64bit_system) {
   if (IsVersionOrGreater(6, 1, 0)) code = 610;
   if (IsVersionOrGreater(6, 2, 0)) code = 620;
   if (IsVersionOrGreater(10, 0, 0)) code = 630;
-  if (is_64bit_system != nullptr) {
-    *is_64bit_system = false;
-    *is_64bit_system = Is64BitSystem();
-  }
+  if (is_64bit_system != nullptr) *is_64bit_system = Is64BitSystem();
   return code;
 }
 

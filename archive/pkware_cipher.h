@@ -9,6 +9,24 @@
 
 namespace archive {
 
+namespace pkware_detail {
+
+// The CRC-32 table (reflected polynomial 0xEDB88320) of the key updates,
+// computed at compile time.
+struct Crc32Table {
+  uint32_t entry[256];
+  constexpr Crc32Table() : entry() {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+      entry[i] = c;
+    }
+  }
+};
+inline constexpr Crc32Table kCrcTable{};
+
+}  // namespace pkware_detail
+
 class PkwareCipher {
  public:
   // Keys start at the application note's constants and take every byte of
@@ -31,34 +49,50 @@ class PkwareCipher {
     return cipher;
   }
 
+  // Decrypts a block in place. The keys live in locals for the loop: stores
+  // through a byte pointer could alias the members and would force the
+  // compiler to reload them for every byte.
   void Decrypt(uint8_t* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) data[i] = DecryptByte(data[i]);
+    uint32_t k0 = key0_, k1 = key1_, k2 = key2_;
+    for (size_t i = 0; i < size; ++i) {
+      uint32_t temp = (k2 | 2u) & 0xFFFFu;
+      uint8_t plain = static_cast<uint8_t>(data[i] ^ static_cast<uint8_t>((temp * (temp ^ 1u)) >> 8));
+      data[i] = plain;
+      k0 = Crc32Byte(k0, plain);
+      k1 = (k1 + (k0 & 0xFFu)) * 134775813u + 1u;
+      k2 = Crc32Byte(k2, static_cast<uint8_t>(k1 >> 24));
+    }
+    key0_ = k0;
+    key1_ = k1;
+    key2_ = k2;
   }
 
+  // Encrypts a block in place, with the keys in locals as in Decrypt.
   void Encrypt(uint8_t* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) data[i] = EncryptByte(data[i]);
+    uint32_t k0 = key0_, k1 = key1_, k2 = key2_;
+    for (size_t i = 0; i < size; ++i) {
+      uint32_t temp = (k2 | 2u) & 0xFFFFu;
+      uint8_t plain = data[i];
+      data[i] = static_cast<uint8_t>(plain ^ static_cast<uint8_t>((temp * (temp ^ 1u)) >> 8));
+      k0 = Crc32Byte(k0, plain);
+      k1 = (k1 + (k0 & 0xFFu)) * 134775813u + 1u;
+      k2 = Crc32Byte(k2, static_cast<uint8_t>(k1 >> 24));
+    }
+    key0_ = k0;
+    key1_ = k1;
+    key2_ = k2;
   }
 
  private:
-  struct Crc32Table {
-    uint32_t entry[256];
-    constexpr Crc32Table() : entry() {
-      for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
-        entry[i] = c;
-      }
-    }
-  };
-  static constexpr Crc32Table kCrcTable{};
-
   static uint32_t Crc32Byte(uint32_t crc, uint8_t b) {
-    return (crc >> 8) ^ kCrcTable.entry[(crc ^ b) & 0xFF];
+    return (crc >> 8) ^ pkware_detail::kCrcTable.entry[(crc ^ b) & 0xFF];
   }
 
   uint8_t KeyStreamByte() const {
-    uint16_t temp = static_cast<uint16_t>(key2_ | 2);
-    return static_cast<uint8_t>((temp * (temp ^ 1)) >> 8);
+    // Unsigned 32-bit product: two 16-bit values promoted to int could
+    // overflow it.
+    uint32_t temp = (key2_ | 2u) & 0xFFFFu;
+    return static_cast<uint8_t>((temp * (temp ^ 1u)) >> 8);
   }
 
   void UpdateKeys(uint8_t b) {

@@ -1,8 +1,10 @@
 #include "commands/command_table.h"
 
+#include "commands/file_commands.h"
 #include "commands/process_commands.h"
 #include "commands/registry_commands.h"
 #include "commands/setup_info_command.h"
+#include "commands/shell_commands.h"
 #include "engine/interpreter.h"
 #include "engine/script_parser.h"
 
@@ -10,6 +12,13 @@ namespace engine {
 
 void RegisterEngineCommands() {
   RegisterCoreCommands();
+  SetCommandHandler(kKeywordCreateDir, CommandCreateDir);
+  SetCommandHandler(kKeywordCopyFile, CommandCopyFile);
+  SetCommandHandler(kKeywordDeleteFile, CommandDeleteFile);
+  SetCommandHandler(kKeywordRemoveDir, CommandRemoveDir);
+  SetCommandHandler(kKeywordPatchFile, CommandPatchFile);
+  SetCommandHandler(kKeywordCreateLink, CommandCreateLink);
+  SetCommandHandler(kKeywordChangeNotify, CommandChangeNotify);
   SetCommandHandler(kKeywordCreateRegValSz, CommandCreateRegValSz);
   SetCommandHandler(kKeywordCreateRegValDW, CommandCreateRegValDW);
   SetCommandHandler(kKeywordDeleteRegKey, CommandDeleteRegKey);

@@ -143,6 +143,9 @@ void FillBuiltinVariablesStage1() {
 
   uint8_t record[setup_info::kRecordSize] = {};
   const bool found = platform::ReadSetupInfo(program, record);
+  // A record that was read but rejected (another format) must not leak into
+  // the variables: without a record every field counts as zero.
+  if (!found) std::memset(record, 0, sizeof(record));
   using setup_info::ReadInt16;
 
   char text[kVariableValueSize];

@@ -123,8 +123,16 @@ PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
       // Error handling applies to the line whose command ran; lines that
       // only skip leave the error state, and their phase, alone.
       const int code = ErrorState();
-      if (code != kResultSuccess) {
-        EngineWindow* window = CurrentEngineWindow();
+      EngineWindow* window = CurrentEngineWindow();
+      if (code == kResultTaskScheduler && (Run().uninstall_mode || window == nullptr)) {
+        // The startup task is a convenience: its failure is a warning that
+        // never stops a run. (With a window, the page shows it once and
+        // replies "continue".)
+        SetErrorState(kResultSuccess);
+      } else if (code == kResultRemoveAtRestart) {
+        // A folder left for removal at restart is no failure: the phase
+        // goes on, nothing is shown, and a silent run counts it as success.
+      } else if (code != kResultSuccess) {
         if (Run().uninstall_mode) {
           remembered = code;
         } else if (window == nullptr) {

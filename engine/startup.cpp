@@ -28,14 +28,14 @@ namespace {
 void SetDpiAwareness() {
   using SetContextFn = BOOL(WINAPI*)(HANDLE);
   using SetAwarenessFn = HRESULT(WINAPI*)(int);
-  if (auto set_context = reinterpret_cast<SetContextFn>(
-          platform::GetSystemProcAddress("user32.dll", "SetProcessDpiAwarenessContext"))) {
+  if (auto set_context = platform::GetSystemFunction<SetContextFn>(
+          "user32.dll", "SetProcessDpiAwarenessContext")) {
     // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
     set_context(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)));
     return;
   }
-  if (auto set_awareness = reinterpret_cast<SetAwarenessFn>(
-          platform::GetSystemProcAddress("shcore.dll", "SetProcessDpiAwareness"))) {
+  if (auto set_awareness =
+          platform::GetSystemFunction<SetAwarenessFn>("shcore.dll", "SetProcessDpiAwareness")) {
     set_awareness(2);  // PROCESS_PER_MONITOR_DPI_AWARE
     return;
   }

@@ -4,7 +4,14 @@
 #ifndef PLATFORM_SYSTEM_QUERIES_H_
 #define PLATFORM_SYSTEM_QUERIES_H_
 
+#include <windows.h>
+
 #include <cstdint>
+
+// <winbase.h> defines GetFreeSpace(w) as a constant for 16-bit code, which
+// would silently replace calls of the query below. Including <windows.h>
+// first and removing the macro here makes every later include harmless.
+#undef GetFreeSpace
 
 namespace platform {
 

@@ -27,13 +27,15 @@ wine_start() {
         export WINE_ENV_OWN_XVFB=1
     fi
     "$WINESERVER" -p >/dev/null 2>&1 </dev/null
-    "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null
+    # The first program on a fresh server boots the prefix (wineboot --init,
+    # which starts services.exe) and waits for it; the registry command below
+    # is that first program. An explicit `wineboot -i` would start a second
+    # service manager, and the two break services (the Task Scheduler cannot
+    # start).
     # Without a window manager Wine waits ~2 s each time a top-level window
     # hides; unmanaged windows do not wait.
     "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         >/dev/null 2>&1 </dev/null
-    "$WINESERVER" -w >/dev/null 2>&1 </dev/null || true
-    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
 }
 
 wine_stop() {

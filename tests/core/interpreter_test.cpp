@@ -291,6 +291,37 @@ TEST_F(InterpreterTest, SkippedLinesDoNotTouchTheErrorState) {
   EXPECT_EQ(g_probe_calls, std::vector<std::string>{"cleanup"});
 }
 
+TEST_F(InterpreterTest, WarningsNeverStopAPhase) {
+  // 33 (startup task) becomes success without a window; 20 (folder left for
+  // removal at restart) goes on without a message and is not remembered.
+  struct Case {
+    bool uninstall;
+    bool window;
+    int first;
+    int expected_error;
+    int failure_messages;
+  } cases[] = {
+      {false, false, 33, 0, 0}, {true, false, 33, 0, 0},  {true, true, 33, 0, 0},
+      {false, true, 33, 0, 1},  // the page shows it once and replies "continue"
+      {false, false, 20, 0, 0}, {false, true, 20, 0, 0},  {true, true, 20, 0, 0},
+  };
+  for (const Case& c : cases) {
+    g_probe_calls.clear();
+    window_ = RecordingEngineWindow();
+    engine::SetEngineWindow(c.window ? &window_ : nullptr);
+    engine::Run().uninstall_mode = c.uninstall;
+    Run("PhaseBegin 1\r\nCreateDir " + std::to_string(c.first) + ",a\r\nCreateDir 0,b\r\n", 1);
+    EXPECT_EQ(g_probe_calls, (std::vector<std::string>{"a", "b"})) << c.first;
+    EXPECT_EQ(engine::ErrorState(), c.expected_error) << c.first;
+    EXPECT_EQ(window_.Count(engine::kMessageCommandFailed), c.failure_messages) << c.first;
+  }
+  // A 20 as the last command's result stays the error state.
+  engine::SetEngineWindow(nullptr);
+  engine::Run().uninstall_mode = false;
+  Run("PhaseBegin 1\r\nCreateDir 20,last\r\n", 1);
+  EXPECT_EQ(engine::ErrorState(), 20);
+}
+
 TEST_F(InterpreterTest, StartPhaseOnThreadAndWait) {
   LoadScript("PhaseBegin 1\r\nCreateDir 0,a\r\nCreateDir 8,b\r\nCreateDir 0,c\r\n");
   engine::SetErrorState(99);

@@ -1,0 +1,179 @@
+// Payload access over the RCDATA resources of the engine's own module.
+#include "archive/payload.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "archive/package_format.h"
+#include "archive/zip_reader.h"
+#include "engine/result_codes.h"
+#include "engine/run_state.h"
+
+namespace archive {
+
+namespace {
+
+// Owns an archive opened over a resource.
+class OpenedPayload {
+ public:
+  explicit OpenedPayload(ArchiveHandle* handle) : handle_(handle) {}
+  OpenedPayload(const OpenedPayload&) = delete;
+  OpenedPayload& operator=(const OpenedPayload&) = delete;
+  ~OpenedPayload() {
+    if (handle_) CloseArchive(handle_);
+  }
+  ArchiveHandle* get() const { return handle_; }
+
+ private:
+  ArchiveHandle* handle_;
+};
+
+// Owns a file handle; INVALID_HANDLE_VALUE means none.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+HMODULE EngineModule() {
+  void* instance = engine::Run().instance;
+  return instance ? static_cast<HMODULE>(instance) : GetModuleHandleA(nullptr);
+}
+
+// The bytes of the RCDATA resource `name`. The memory belongs to the module
+// and is never released.
+bool FindPayloadBytes(const char* name, const void** data, uint32_t* size) {
+  HMODULE module = EngineModule();
+  HRSRC resource = FindResourceA(module, name, MAKEINTRESOURCEA(package::kResourceTypeRcdata));
+  if (!resource) return false;
+  HGLOBAL loaded = LoadResource(module, resource);
+  if (!loaded) return false;
+  const void* bytes = LockResource(loaded);
+  DWORD length = SizeofResource(module, resource);
+  if (!bytes) return false;
+  *data = bytes;
+  *size = length;
+  return true;
+}
+
+// A zero-filled block of `size` + `extra` bytes (at least one byte, so that
+// an empty payload still gets a block), or null.
+void* AllocateBlock(uint32_t size, uint32_t extra) {
+  uint64_t total = static_cast<uint64_t>(size) + extra;
+  if (total > SIZE_MAX) return nullptr;
+  return std::calloc(total ? static_cast<size_t>(total) : 1, 1);
+}
+
+int ExtractToFile(ArchiveHandle* zip, int32_t index, const char* target_path) {
+  if (!target_path) return engine::kResultCopyFailed;
+  int32_t status = ExtractEntryToFile(zip, index, target_path);
+  if (status == kZipOk) return engine::kResultSuccess;
+  // Only a failed creation of the target can be a sharing violation; the
+  // last-error value of any other failure may be stale.
+  DWORD error = GetLastError();
+  int code = (status == kZipCannotOpen && error == ERROR_SHARING_VIOLATION)
+                 ? engine::kResultFileInUse
+                 : engine::kResultCopyFailed;
+  // A target that was created or truncated holds no usable file: remove it.
+  const char* created = LastCreatedFile(zip);
+  if (created && created[0]) DeleteFileA(created);
+  SetLastError(error);
+  return code;
+}
+
+int ExtractToMemory(ArchiveHandle* zip, int32_t index, uint32_t size, void** block,
+                    uint32_t* length, uint32_t extra) {
+  if (!block) return engine::kResultExtractToMemoryFailed;
+  void* memory = AllocateBlock(size, extra);
+  if (!memory) return engine::kResultExtractToMemoryFailed;
+  if (ExtractEntryToMemory(zip, index, memory, size) != kZipOk) {
+    std::free(memory);
+    return engine::kResultExtractToMemoryFailed;
+  }
+  *block = memory;
+  if (length) *length = size;
+  return engine::kResultSuccess;
+}
+
+}  // namespace
+
+int ExtractPayload(const char* name, const char* target_path, int mode, void** block,
+                   uint32_t* length, uint32_t extra) {
+  if (mode != kPayloadToFile) {
+    if (block) *block = nullptr;
+    if (length) *length = 0;
+  }
+  const void* data = nullptr;
+  uint32_t size = 0;
+  if (!name || !FindPayloadBytes(name, &data, &size)) return engine::kResultPayloadMissing;
+  OpenedPayload zip(OpenArchive(data, size, package::kPassword));
+  if (!zip.get()) return engine::kResultPayloadMissing;
+  int32_t index = -1;
+  ArchiveEntry entry;
+  if (FindEntry(zip.get(), name, 1, &index, &entry) != kZipOk) {
+    return engine::kResultPayloadMissing;
+  }
+  if (mode == kPayloadToFile) return ExtractToFile(zip.get(), index, target_path);
+  return ExtractToMemory(zip.get(), index, static_cast<uint32_t>(entry.uncompressed_size), block,
+                         length, extra);
+}
+
+void* LoadFileOrPayload(const char* name, uint32_t* length, uint32_t extra) {
+  if (!name) return nullptr;
+  if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
+    FileHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid()) {
+      // From here on the disk file decides: a short read yields none and
+      // does not fall back to the package.
+      LARGE_INTEGER file_size;
+      if (!GetFileSizeEx(file.get(), &file_size) || file_size.QuadPart < 0 ||
+          file_size.QuadPart > 0xFFFFFFFFll) {
+        return nullptr;
+      }
+      DWORD size = static_cast<DWORD>(file_size.QuadPart);
+      void* memory = AllocateBlock(size, extra);
+      if (!memory) return nullptr;
+      DWORD read = 0;
+      if (!ReadFile(file.get(), memory, size, &read, nullptr) || read < size) {
+        std::free(memory);
+        return nullptr;
+      }
+      if (length) *length = size;
+      return memory;
+    }
+  }
+  void* block = nullptr;
+  uint32_t size = 0;
+  if (ExtractPayload(name, nullptr, kPayloadToMemory, &block, &size, extra) !=
+      engine::kResultSuccess) {
+    return nullptr;
+  }
+  if (length) *length = size;
+  return block;
+}
+
+int CopyFileOrPayload(const char* source, const char* target) {
+  if (!source || !target) return engine::kResultCopyFailed;
+  if (GetFileAttributesA(source) != INVALID_FILE_ATTRIBUTES) {
+    if (CopyFileA(source, target, FALSE)) return engine::kResultSuccess;
+    return GetLastError() == ERROR_SHARING_VIOLATION ? engine::kResultFileInUse
+                                                     : engine::kResultCopyFailed;
+  }
+  return ExtractPayload(source, target, kPayloadToFile, nullptr, nullptr, 0);
+}
+
+void FreePayloadBlock(void* block) { std::free(block); }
+
+}  // namespace archive

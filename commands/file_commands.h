@@ -1,0 +1,53 @@
+// The file commands: CreateDir, CopyFile, DeleteFile, RemoveDir, PatchFile.
+//
+// Every handler takes the rest of its command line (argument start, line
+// end), parses and expands its arguments, and returns an engine result code.
+// Missing arguments give kResultMissingArguments before any status text or
+// file access. When "#REALUSER#" is 1 the work runs while the thread acts as
+// the desktop user, and that ends before the handler returns on every path.
+//
+// Every pause of the retry windows goes through platform::SleepMilliseconds.
+#ifndef COMMANDS_FILE_COMMANDS_H_
+#define COMMANDS_FILE_COMMANDS_H_
+
+namespace engine {
+
+// Creates `path` and every missing folder above it. An existing folder is
+// success; a path that names an existing file, or is empty or longer than
+// 259 characters, is failure. Each missing folder gets 11 attempts, each
+// failed attempt followed by a 100 ms pause (about 1.1 s); a folder that
+// still cannot be created fails the whole path and no deeper folder is made.
+// A path that starts with a single backslash is taken on the current drive.
+bool CreateFolderPath(const char* path);
+
+// CreateDir folder: 0, 7 (the folder could not be created), 3.
+int CommandCreateDir(const char* args, const char* line_end);
+
+// CopyFile source, destination [, "REBOOTIFLOCKED" | "SILENT"]: copies the
+// disk file `source`, or extracts the payload of that name, to `destination`
+// (into it when it names an existing folder), retrying a failed copy within
+// the "#TRYTIME#" window. 0; 8 failed or locked; 17 no such payload; 3.
+int CommandCopyFile(const char* args, const char* line_end);
+
+// DeleteFile pattern [, ignored]: deletes every file matching `pattern`
+// (folders are skipped). A file that stays locked for the retry window (at
+// least one second) is moved aside under a fresh name and that name is
+// deleted at the next restart. Always 0, or 3 without an argument.
+int CommandDeleteFile(const char* args, const char* line_end);
+
+// RemoveDir folder: removes an empty folder. 0 when removed or when there is
+// no such folder; 20 when it could not be removed now (its removal is then
+// scheduled for the next restart); 3.
+int CommandRemoveDir(const char* args, const char* line_end);
+
+// PatchFile source, patch, folder: copies `source` to folder\<patch name with
+// the source's last three characters> and applies the patch records
+// (little-endian int32 offset, int32 length, then `length` bytes) in order.
+// 0; 8, 17 or 31 from the copy; 24 the patch could not be applied (also for
+// names shorter than three characters and for malformed patch data, which is
+// rejected before anything is written); 3.
+int CommandPatchFile(const char* args, const char* line_end);
+
+}  // namespace engine
+
+#endif  // COMMANDS_FILE_COMMANDS_H_

@@ -1,0 +1,367 @@
+// Extracting entries into memory and to files.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "archive/package_format.h"
+#include "tests/archive/reader_test_util.h"
+
+namespace ziptest {
+namespace {
+
+using archive::ArchiveEntry;
+
+constexpr char kPassword[] = "VintrelQuarbPaxo";
+
+TEST(ZipExtract, RoundTripsEveryMethodAndCipherVariant) {
+  struct Variant {
+    uint16_t method;
+    bool encrypted;
+    bool descriptor;  // with encryption: check byte from the time, not the CRC
+  } const variants[] = {
+      {0, false, false}, {8, false, false}, {0, true, false}, {8, true, false},
+      {0, true, true},   {8, true, true},   {8, false, true},
+  };
+  const std::string contents[] = {
+      "", "x", SampleText(100, 1), SampleText(70000, 2), SampleBytes(70000, 3),
+      SampleBytes(16384, 4), SampleText(16385, 5),
+  };
+  for (const Variant& v : variants) {
+    ArchiveSpec spec;
+    for (const std::string& data : contents) {
+      EntrySpec e;
+      e.name = "e" + std::to_string(spec.entries.size());
+      e.data = data;
+      e.method = v.method;
+      e.password = v.encrypted ? kPassword : nullptr;
+      e.data_descriptor = v.descriptor;
+      spec.entries.push_back(e);
+    }
+    OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+    ASSERT_TRUE(zip);
+    for (size_t i = 0; i < spec.entries.size(); ++i) {
+      SCOPED_TRACE("method " + std::to_string(v.method) + " encrypted " +
+                   std::to_string(v.encrypted) + " descriptor " + std::to_string(v.descriptor) +
+                   " entry " + std::to_string(i));
+      std::string out;
+      ASSERT_EQ(ExtractToString(zip.get(), static_cast<int32_t>(i), &out), archive::kZipOk);
+      EXPECT_EQ(out, spec.entries[i].data);
+    }
+  }
+}
+
+TEST(ZipExtract, PackageLayoutExtracts) {
+  std::string script = "[0]\r\nSet #PROGRAM# Sample\r\n" + SampleText(5000, 9);
+  OpenedArchive zip(BuildPackage("Setup.dis", script, kPassword, kSampleDosTime, 1600000000,
+                                 1600000001, 1600000002),
+                    kPassword);
+  ASSERT_TRUE(zip);
+  int32_t index;
+  ArchiveEntry entry;
+  ASSERT_EQ(archive::FindEntry(zip.get(), "SETUP.DIS", 1, &index, &entry), archive::kZipOk);
+  EXPECT_EQ(entry.attributes, 0u);
+  EXPECT_EQ(entry.uncompressed_size, static_cast<int32_t>(script.size()));
+  EXPECT_EQ(entry.compressed_size + 0, static_cast<int32_t>(DeflateRaw(script).size() + 12));
+  std::string out;
+  ASSERT_EQ(ExtractToString(zip.get(), index, &out), archive::kZipOk);
+  EXPECT_EQ(out, script);
+}
+
+TEST(ZipExtract, WrongPasswordsNeverSucceed) {
+  for (bool descriptor : {false, true}) {
+    ArchiveSpec spec;
+    EntrySpec e;
+    e.name = "secret.txt";
+    e.data = SampleText(3000, 7);
+    e.password = kPassword;
+    e.data_descriptor = descriptor;
+    spec.entries.push_back(e);
+    Bytes bytes = BuildZip(spec).bytes;
+    int check_byte_failures = 0;
+    for (int n = 0; n < 64; ++n) {
+      std::string wrong = "Wrong" + std::to_string(n);
+      OpenedArchive zip(bytes, wrong.c_str());
+      ASSERT_TRUE(zip);
+      std::string out;
+      int32_t status = ExtractToString(zip.get(), 0, &out);
+      EXPECT_NE(status, archive::kZipOk) << wrong;
+      if (status == archive::kZipWrongPassword) ++check_byte_failures;
+    }
+    // One wrong password in 256 passes the check byte and fails later.
+    EXPECT_GE(check_byte_failures, 56);
+    OpenedArchive none(bytes, nullptr);
+    std::string out;
+    EXPECT_NE(ExtractToString(none.get(), 0, &out), archive::kZipOk);
+  }
+}
+
+TEST(ZipExtract, ResumesMemoryExtraction) {
+  ArchiveSpec spec;
+  for (int i = 0; i < 2; ++i) {
+    EntrySpec e;
+    e.name = "r" + std::to_string(i);
+    e.data = SampleText(40000 + i, 11 + i);
+    e.password = kPassword;
+    spec.entries.push_back(e);
+  }
+  OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+  ASSERT_TRUE(zip);
+  const std::string& data = spec.entries[0].data;
+
+  // One byte short, then the last byte.
+  std::string buffer(data.size(), '\0');
+  ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, &buffer[0], buffer.size() - 1),
+            archive::kZipMoreData);
+  ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, &buffer[buffer.size() - 1], 1),
+            archive::kZipOk);
+  EXPECT_EQ(buffer, data);
+
+  // Small pieces, and a buffer larger than what is left.
+  std::string pieces;
+  char piece[777];
+  int32_t status;
+  while ((status = archive::ExtractEntryToMemory(zip.get(), 0, piece, sizeof(piece))) ==
+         archive::kZipMoreData) {
+    pieces.append(piece, sizeof(piece));
+  }
+  ASSERT_EQ(status, archive::kZipOk);
+  pieces.append(piece, data.size() % sizeof(piece));
+  EXPECT_EQ(pieces, data);
+
+  // Another index starts that entry from its beginning; coming back restarts.
+  ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, piece, 100), archive::kZipMoreData);
+  ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 1, piece, 100), archive::kZipMoreData);
+  EXPECT_EQ(std::string(piece, 100), spec.entries[1].data.substr(0, 100));
+  ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, piece, 100), archive::kZipMoreData);
+  EXPECT_EQ(std::string(piece, 100), data.substr(0, 100));
+
+  // GetEntry closes the open entry: the next call starts again.
+  ArchiveEntry entry;
+  ASSERT_EQ(archive::GetEntry(zip.get(), 0, &entry), archive::kZipOk);
+  ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, piece, 100), archive::kZipMoreData);
+  EXPECT_EQ(std::string(piece, 100), data.substr(0, 100));
+}
+
+TEST(ZipExtract, EmptyEntryWithEmptyBuffer) {
+  ArchiveSpec spec;
+  EntrySpec e;
+  e.name = "empty";
+  e.password = kPassword;
+  spec.entries.push_back(e);
+  OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+  ASSERT_TRUE(zip);
+  EXPECT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, nullptr, 0), archive::kZipOk);
+  // Even an empty entry proves its password.
+  OpenedArchive wrong(BuildZip(spec).bytes, "nope");
+  EXPECT_NE(archive::ExtractEntryToMemory(wrong.get(), 0, nullptr, 0), archive::kZipOk);
+}
+
+TEST(ZipExtract, CorruptDataIsNeverReportedAsSuccess) {
+  const std::string data = SampleText(20000, 21);
+  std::string deflated = DeflateRaw(data);
+  struct Case {
+    const char* what;
+    EntrySpec entry;
+    int32_t expected;
+  };
+  auto base = [&](uint16_t method) {
+    EntrySpec e;
+    e.name = "c";
+    e.data = data;
+    e.method = method;
+    return e;
+  };
+  std::vector<Case> cases;
+  {
+    EntrySpec e = base(8);
+    e.override_crc = true;
+    e.crc = Crc32(data) ^ 1;
+    cases.push_back({"deflated, wrong CRC", e, archive::kZipCrcMismatch});
+  }
+  {
+    EntrySpec e = base(0);
+    e.override_crc = true;
+    e.crc = Crc32(data) ^ 0x80000000u;
+    e.password = kPassword;  // check byte from the (wrong) CRC would fail first
+    e.data_descriptor = true;
+    cases.push_back({"stored, encrypted, wrong CRC", e, archive::kZipCrcMismatch});
+  }
+  {
+    EntrySpec e = base(8);
+    e.override_uncompressed_size = true;
+    e.uncompressed_size = static_cast<uint32_t>(data.size() + 10);
+    cases.push_back({"deflate ends before the declared size", e, archive::kZipSizeMismatch});
+  }
+  {
+    EntrySpec e = base(8);
+    e.override_uncompressed_size = true;
+    e.uncompressed_size = static_cast<uint32_t>(data.size() - 10);
+    cases.push_back({"deflate goes on after the declared size", e, archive::kZipSizeMismatch});
+  }
+  {
+    EntrySpec e = base(0);
+    e.override_uncompressed_size = true;
+    e.uncompressed_size = static_cast<uint32_t>(data.size() - 10);
+    cases.push_back({"stored, declared shorter", e, archive::kZipCrcMismatch});
+  }
+  {
+    EntrySpec e = base(8);
+    e.raw_compressed = true;
+    e.compressed = deflated.substr(0, deflated.size() / 2);
+    cases.push_back({"deflate stream cut", e, archive::kZipDataError});
+  }
+  {
+    EntrySpec e = base(8);
+    e.raw_compressed = true;
+    e.compressed = std::string(200, '\xFF');
+    cases.push_back({"not deflate", e, archive::kZipDataError});
+  }
+  for (const Case& c : cases) {
+    ArchiveSpec spec;
+    spec.entries.push_back(c.entry);
+    OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+    ASSERT_TRUE(zip) << c.what;
+    ArchiveEntry entry;
+    ASSERT_EQ(archive::GetEntry(zip.get(), 0, &entry), archive::kZipOk) << c.what;
+    // A buffer larger than the declared size: only the data decides.
+    std::string buffer(data.size() + 100, '\0');
+    EXPECT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, &buffer[0],
+                                            static_cast<uint32_t>(buffer.size())),
+              c.expected)
+        << c.what;
+  }
+}
+
+TEST(ZipExtract, DataRunningPastTheBlockFails) {
+  ArchiveSpec spec;
+  EntrySpec e;
+  e.name = "big";
+  e.data = SampleBytes(5000, 3);
+  e.method = 0;
+  spec.entries.push_back(e);
+  BuiltArchive built = BuildZip(spec);
+  // Central and local compressed sizes claim more than the block holds.
+  PutU32(built.bytes, built.local_offsets[0] + 18, 0x7FFFFFF0);
+  PutU32(built.bytes, built.central_offsets[0] + 20, 0x7FFFFFF0);
+  PutU32(built.bytes, built.local_offsets[0] + 22, 0x7FFFFFF0);
+  PutU32(built.bytes, built.central_offsets[0] + 24, 0x7FFFFFF0);
+  OpenedArchive zip(built.bytes);
+  ASSERT_TRUE(zip);
+  char buffer[4096];
+  int32_t status;
+  int calls = 0;
+  while ((status = archive::ExtractEntryToMemory(zip.get(), 0, buffer, sizeof(buffer))) ==
+             archive::kZipMoreData &&
+         ++calls < 100) {
+  }
+  EXPECT_EQ(status, archive::kZipDataError);
+}
+
+// File extraction.
+
+class ZipExtractToFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    spec_.entries.push_back(Entry("file.txt", SampleText(50000, 1), 0x0B17, 0));
+    spec_.entries.push_back(Entry("ro.txt", "read only", 0x0014, 0x01));
+    spec_.entries.push_back(Entry("folder/", "", 0x0314, 0x41ED0000));
+    spec_.entries[0].local_extra = TimestampExtra(0x07, {1500000000, 1500000500, 1400000000});
+    spec_.entries[0].password = kPassword;
+    spec_.entries[0].data_descriptor = true;
+    bytes_ = BuildZip(spec_).bytes;
+  }
+
+  static EntrySpec Entry(const std::string& name, const std::string& data, uint16_t made_by,
+                         uint32_t external) {
+    EntrySpec e;
+    e.name = name;
+    e.data = data;
+    e.version_made_by = made_by;
+    e.external_attributes = external;
+    return e;
+  }
+
+  ArchiveSpec spec_;
+  Bytes bytes_;
+  ScratchDir dir_;
+};
+
+TEST_F(ZipExtractToFile, RelativeTargetsGoUnderTheBaseDirectoryWithTheirFolders) {
+  dir_.Enter();
+  OpenedArchive zip(bytes_, kPassword);
+  ASSERT_TRUE(zip);
+  ASSERT_EQ(archive::ExtractEntryToFile(zip.get(), 0, "one/two/three.txt"), archive::kZipOk);
+  // Times first: reading the file may move its access time.
+  struct stat st;
+  ASSERT_EQ(stat((dir_ / "one/two/three.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, 1500000000);
+  EXPECT_EQ(st.st_atime, 1500000500);
+  EXPECT_EQ(ReadFile(dir_ / "one/two/three.txt"), spec_.entries[0].data);
+  EXPECT_EQ(std::string(archive::LastCreatedFile(zip.get())), dir_.path() + "/one/two/three.txt");
+  // Replacing an existing file.
+  ASSERT_EQ(archive::ExtractEntryToFile(zip.get(), 1, "one/two/three.txt"), archive::kZipOk);
+  EXPECT_EQ(ReadFile(dir_ / "one/two/three.txt"), "read only");
+}
+
+TEST_F(ZipExtractToFile, AbsoluteTargetsCreateEveryMissingFolder) {
+  OpenedArchive zip(bytes_, kPassword);
+  ASSERT_TRUE(zip);
+  std::string target = dir_ / "a/b//c/out.bin";
+  ASSERT_EQ(archive::ExtractEntryToFile(zip.get(), 0, target.c_str()), archive::kZipOk);
+  EXPECT_EQ(ReadFile(dir_ / "a/b/c/out.bin"), spec_.entries[0].data);
+  // Directory entries create the folder named by the target.
+  std::string folder = dir_ / "made/here";
+  ASSERT_EQ(archive::ExtractEntryToFile(zip.get(), 2, folder.c_str()), archive::kZipOk);
+  struct stat st;
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  // Read-only entries give read-only files.
+  std::string ro = dir_ / "ro.txt";
+  ASSERT_EQ(archive::ExtractEntryToFile(zip.get(), 1, ro.c_str()), archive::kZipOk);
+  ASSERT_EQ(stat(ro.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0222, 0u);
+}
+
+TEST_F(ZipExtractToFile, Failures) {
+  OpenedArchive zip(bytes_, kPassword);
+  ASSERT_TRUE(zip);
+  // The target is a folder: it cannot be created.
+  ASSERT_EQ(mkdir((dir_ / "taken").c_str(), 0777), 0);
+  EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 0, (dir_ / "taken").c_str()),
+            archive::kZipCannotOpen);
+  EXPECT_STREQ(archive::LastCreatedFile(zip.get()), "");
+  // Too long for a path, absolute and relative.
+  std::string long_path = dir_.path() + "/" + std::string(300, 'x');
+  EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 0, long_path.c_str()), archive::kZipPathTooLong);
+  std::string relative(259, 'r');
+  EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 0, relative.c_str()), archive::kZipPathTooLong);
+  EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 0, nullptr), archive::kZipBadArgument);
+  EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 3, (dir_ / "x").c_str()),
+            archive::kZipBadArgument);
+
+  // A wrong password fails before any byte is written; the file exists, empty.
+  OpenedArchive wrong(bytes_, "not the password");
+  ASSERT_TRUE(wrong);
+  std::string target = dir_ / "wrong.txt";
+  int32_t status = archive::ExtractEntryToFile(wrong.get(), 0, target.c_str());
+  EXPECT_NE(status, archive::kZipOk);
+  EXPECT_EQ(std::string(archive::LastCreatedFile(wrong.get())), target);
+  if (status == archive::kZipWrongPassword) EXPECT_EQ(ReadFile(target), "");
+}
+
+TEST_F(ZipExtractToFile, CrcMismatchFailsAfterCreatingTheFile) {
+  ArchiveSpec spec;
+  EntrySpec e = Entry("bad.txt", SampleText(1000, 4), 0x0B17, 0);
+  e.override_crc = true;
+  e.crc = 1;
+  spec.entries.push_back(e);
+  OpenedArchive zip(BuildZip(spec).bytes);
+  ASSERT_TRUE(zip);
+  std::string target = dir_ / "bad.txt";
+  EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 0, target.c_str()), archive::kZipCrcMismatch);
+  EXPECT_EQ(std::string(archive::LastCreatedFile(zip.get())), target);
+}
+
+}  // namespace
+}  // namespace ziptest

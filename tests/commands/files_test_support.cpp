@@ -1,0 +1,275 @@
+#include "tests/commands/files_test_support.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "engine/interpreter.h"
+#include "engine/run_state.h"
+#include "engine/variables.h"
+
+namespace commands_test {
+
+namespace {
+
+constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
+constexpr char kPendingValue[] = "PendingFileRenameOperations";
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::string WithoutNtPrefix(const std::string& path) {
+  // "\??\C:\x" (and "*" marking a replacement that may fail) name C:\x.
+  std::string plain = path;
+  if (!plain.empty() && plain[0] == '*') plain.erase(0, 1);
+  if (plain.compare(0, 4, "\\??\\") == 0) plain.erase(0, 4);
+  return plain;
+}
+
+bool IsUnder(const std::string& path, const std::string& folder) {
+  const std::string lower_path = Lower(WithoutNtPrefix(path));
+  const std::string lower_folder = Lower(folder) + "\\";
+  return lower_path.compare(0, lower_folder.size(), lower_folder) == 0;
+}
+
+std::vector<std::string> ReadPendingStrings() {
+  std::vector<std::string> strings;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != 0) {
+    return strings;
+  }
+  DWORD type = 0;
+  DWORD size = 0;
+  if (RegQueryValueExA(key, kPendingValue, nullptr, &type, nullptr, &size) == 0 && size > 0) {
+    std::string data(size, '\0');
+    if (RegQueryValueExA(key, kPendingValue, nullptr, &type,
+                         reinterpret_cast<BYTE*>(&data[0]), &size) == 0) {
+      data.resize(size);
+      // Pairs of strings; an empty target means "delete". Strings end with a
+      // NUL and the list with one more, so every string is kept, empty ones
+      // included, until the final double NUL.
+      size_t position = 0;
+      while (position < data.size()) {
+        const size_t end = data.find('\0', position);
+        if (end == std::string::npos) break;
+        strings.push_back(data.substr(position, end - position));
+        position = end + 1;
+      }
+      // Drop the list terminator (and any padding) after the last pair.
+      while (strings.size() % 2 != 0 && !strings.empty() && strings.back().empty()) {
+        strings.pop_back();
+      }
+    }
+  }
+  RegCloseKey(key);
+  return strings;
+}
+
+std::string SanitizedName(const std::string& name) {
+  std::string out;
+  for (char c : name) out += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return out;
+}
+
+}  // namespace
+
+void RecordingWindow::Status(int line, const char* text) {
+  if (line == 0) statuses.push_back(text);
+  if (on_status) on_status();
+}
+
+FakeClock::FakeClock() : hook_{&FakeClock::Sleep, &FakeClock::Now, this} {
+  platform::SetClockHookForTesting(&hook_);
+}
+
+FakeClock::~FakeClock() { platform::SetClockHookForTesting(nullptr); }
+
+void FakeClock::Sleep(uint32_t milliseconds, void* context) {
+  auto* clock = static_cast<FakeClock*>(context);
+  clock->pauses.push_back(milliseconds);
+  clock->now_ += milliseconds;
+  if (clock->on_pause) clock->on_pause(static_cast<int>(clock->pauses.size()));
+}
+
+uint64_t FakeClock::Now(void* context) { return static_cast<FakeClock*>(context)->now_; }
+
+HeldFile::HeldFile(const std::string& path, DWORD share)
+    : handle_(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+void HeldFile::Close() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::string ReadBytes(const std::string& path, bool* ok) {
+  if (ok != nullptr) *ok = false;
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  CloseHandle(file);
+  if (ok != nullptr) *ok = true;
+  return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size()) << path;
+}
+
+void MakeFolders(const std::string& path) {
+  for (size_t i = 3; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+  }
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  RemoveDirectoryA(path.c_str());
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileA(find, &found));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> PendingDeletionsUnder(const std::string& folder) {
+  std::vector<std::string> deletions;
+  const std::vector<std::string> strings = ReadPendingStrings();
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (strings[i + 1].empty() && IsUnder(strings[i], folder)) {
+      deletions.push_back(WithoutNtPrefix(strings[i]));
+    }
+  }
+  return deletions;
+}
+
+void RemovePendingOperationsUnder(const std::string& folder) {
+  const std::vector<std::string> strings = ReadPendingStrings();
+  std::string kept;
+  bool removed = false;
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (IsUnder(strings[i], folder)) {
+      removed = true;
+      continue;
+    }
+    kept += strings[i];
+    kept += '\0';
+    kept += strings[i + 1];
+    kept += '\0';
+  }
+  if (!removed) return;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != 0) return;
+  if (kept.empty()) {
+    RegDeleteValueA(key, kPendingValue);
+  } else {
+    kept += '\0';
+    RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                   static_cast<DWORD>(kept.size()));
+  }
+  RegCloseKey(key);
+}
+
+int RunHandler(engine::CommandHandler handler, const std::string& args) {
+  return handler(args.c_str(), args.c_str() + args.size());
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+void FileCommandsTest::SetUp() {
+  engine::ResetVariablesForTesting();
+  engine::ResetRunStateForTesting();
+  engine::Run().instance = GetModuleHandleA(nullptr);
+  engine::SetEngineWindow(&window_);
+
+  char temp[MAX_PATH];
+  ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  folder_ = std::string(temp) + "cmdfiles_" + SanitizedName(info->test_suite_name()) + "_" +
+            SanitizedName(info->name()) + "_" + std::to_string(GetCurrentProcessId());
+  RemoveTree(folder_);
+  ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << folder_;
+
+  // The commands' temporary files go to a folder of the test's own, so that
+  // a test can see what they leave behind.
+  temp_folder_ = Path("tmp");
+  ASSERT_TRUE(CreateDirectoryA(temp_folder_.c_str(), nullptr));
+  char saved[MAX_PATH];
+  const DWORD saved_length = GetEnvironmentVariableA("TMP", saved, MAX_PATH);
+  had_tmp_ = saved_length > 0 && saved_length < MAX_PATH;
+  if (had_tmp_) saved_tmp_ = saved;
+  SetEnvironmentVariableA("TMP", temp_folder_.c_str());
+}
+
+void FileCommandsTest::TearDown() {
+  engine::SetEngineWindow(nullptr);
+  platform::SetClockHookForTesting(nullptr);
+  SetEnvironmentVariableA("TMP", had_tmp_ ? saved_tmp_.c_str() : nullptr);
+  RemoveTree(folder_);
+  if (pending_lock_ != nullptr) {
+    RemovePendingOperationsUnder(folder_);
+    ReleaseMutex(pending_lock_);
+    CloseHandle(pending_lock_);
+    pending_lock_ = nullptr;
+  }
+  engine::ResetRunStateForTesting();
+  engine::ResetVariablesForTesting();
+}
+
+void FileCommandsTest::LockPendingOperations() {
+  pending_lock_ = CreateMutexA(nullptr, FALSE, "cmdfiles-tests-pending-file-renames");
+  ASSERT_NE(pending_lock_, nullptr);
+  const DWORD waited = WaitForSingleObject(pending_lock_, 60000);
+  ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+}
+
+}  // namespace commands_test

@@ -1,0 +1,57 @@
+// Start-up paths that show message boxes, in real windows under Xvfb: the
+// runner answers each box and records its caption and text.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/startup/startup_support.h"
+
+namespace startup_tests {
+namespace {
+
+TEST(StartupBoxes, NoScriptFailsWithThirteenAndTheCriticalBox) {
+  // A bare engine carries neither script: Uninstall mode, start-up fails. The
+  // box is shown in silent mode too.
+  PackageRun run = RunPackage("bare", "Uninstall.exe", "-SILENT");
+  EXPECT_EQ(run.result.exit_code, 13u);
+  ASSERT_EQ(run.result.boxes.size(), 1u);
+  EXPECT_EQ(run.result.boxes[0].caption, "Uninstall");
+  EXPECT_EQ(run.result.boxes[0].text,
+            "A critical error has occured. Uninstall can not continue.\nMaybe the Uninstall file "
+            "is corrupt!");
+  EXPECT_EQ(run.result.boxes[0].buttons, std::vector<int>{IDOK});
+  EXPECT_EQ(run.log, "");
+}
+
+TEST(StartupBoxes, UnsupportedSystemsExplainThemselvesOutsideSilentMode) {
+  struct Case {
+    const char* package;
+    const char* text;
+  } cases[] = {
+      {"minos",
+       "This version of Future Product does not work on your Operating System!\nPlease check our "
+       "website for other versions."},
+      {"nox64",
+       "This version of Legacy Product does not support 64 bit platforms.\nPlease check our "
+       "website for updates or other versions."},
+  };
+  for (const Case& c : cases) {
+    PackageRun run = RunPackage(c.package, "Setup.exe", "");
+    EXPECT_EQ(run.result.exit_code, 1u) << c.package;
+    ASSERT_EQ(run.result.boxes.size(), 1u) << c.package;
+    EXPECT_EQ(run.result.boxes[0].caption, "Setup");
+    EXPECT_EQ(run.result.boxes[0].text, c.text);
+  }
+}
+
+TEST(StartupBoxes, WizardModeSaysTheWizardIsNotAvailable) {
+  PackageRun run = RunPackage("success", "Setup.exe", "");
+  EXPECT_EQ(run.result.exit_code, 2u);
+  ASSERT_EQ(run.result.boxes.size(), 1u);
+  EXPECT_EQ(run.result.boxes[0].caption, "Setup");
+  EXPECT_NE(run.result.boxes[0].text.find("-SILENT"), std::string::npos);
+  EXPECT_EQ(run.log, "");  // no silent run, no log
+}
+
+}  // namespace
+}  // namespace startup_tests

@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "commands/registry_view.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
@@ -104,21 +103,27 @@ bool StartWithEngineToken(char* command_line, const char* folder, bool hidden,
   return true;
 }
 
+bool IsRunning(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
 // Waits for the program's end without a time limit, keeping the thread's
 // messages flowing. The run's cancel flag ends the wait; a program still
-// running then is terminated with exit code STILL_ACTIVE. Returns the exit
-// code.
+// running then is terminated with exit code STILL_ACTIVE (259). Returns the
+// exit code. The process's state decides whether it runs, not its exit code:
+// a program may itself end with 259 and must not be waited for forever.
 DWORD WaitForProgram(HANDLE process) {
-  DWORD code = STILL_ACTIVE;
   if (!Run().cancel.load()) {
-    for (;;) {
-      if (!GetExitCodeProcess(process, &code) || code != STILL_ACTIVE) break;
+    while (IsRunning(process)) {
       platform::PumpMessages();
       platform::SleepMilliseconds(kCallPollMilliseconds);
       if (Run().cancel.load()) break;
     }
   }
-  if (code == STILL_ACTIVE) TerminateProcess(process, STILL_ACTIVE);
+  if (IsRunning(process)) {
+    TerminateProcess(process, STILL_ACTIVE);
+    return STILL_ACTIVE;
+  }
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process, &code);
   return code;
 }
 
@@ -139,12 +144,14 @@ constexpr DWORD kProductNameSize = 260;
 
 enum class ProductName { kRead, kSkip, kEnd };
 
-// Reads the value name at `index` under the products key. The key is opened
-// afresh for each index, since closing products may take a minute each.
+// Reads the value name at `index` under the products key, in the process's
+// own view like every reader of the setup information records. The key is
+// opened afresh for each index, since closing products may take a minute
+// each.
 ProductName ReadProductName(DWORD index, char* name) {
   platform::UniqueHkey key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0,
-                    KEY_READ | kDefaultRegistryView, key.put()) != ERROR_SUCCESS) {
+                    KEY_READ, key.put()) != ERROR_SUCCESS) {
     return ProductName::kEnd;
   }
   DWORD size = kProductNameSize;
@@ -184,8 +191,11 @@ HWND FindProductWindow(const char* product) {
 // Whether the product is still running: its process when it could be opened,
 // otherwise its window.
 bool StillRunning(HANDLE process, HWND window) {
-  DWORD code = 0;
-  if (process != nullptr && GetExitCodeProcess(process, &code)) return code == STILL_ACTIVE;
+  if (process != nullptr) {
+    DWORD state = WaitForSingleObject(process, 0);
+    if (state == WAIT_TIMEOUT) return true;
+    if (state == WAIT_OBJECT_0) return false;
+  }
   return IsWindow(window) != FALSE;
 }
 
@@ -195,7 +205,7 @@ bool QuitAndWait(HWND window) {
   DWORD process_id = 0;
   GetWindowThreadProcessId(window, &process_id);
   platform::UniqueKernelHandle process(
-      process_id != 0 ? OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id) : nullptr);
+      process_id != 0 ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id) : nullptr);
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(window, WM_QUIT, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                       kQuitSendTimeoutMilliseconds, &ignored);
@@ -226,15 +236,19 @@ int CommandRun(const char* args, const char* line_end) {
   if (GetArguments(3, args, line_end) < 1) return kResultSuccess;
   const char* target = Argument(0);
   const char* parameters = Argument(1);
-  platform::ScopedDesktopUser user(RealUserRequested());
   if (text::FindIgnoreCase(target, ".exe") != nullptr &&
       !text::EqualsIgnoreCase(Argument(2), "Elevated")) {
+    // The launch takes the desktop user's token itself. It runs without
+    // impersonation: starting a process with another token is a right of
+    // the engine's own account, which an impersonated thread does not show.
     return platform::LaunchAsDesktopUser(target, parameters, nullptr) == 0
                ? kResultSuccess
                : kResultCannotStartProgram;
   }
   // Documents open with their associated program; programs started here keep
-  // the engine's elevation.
+  // the engine's elevation. With "#REALUSER#" 1 the file and its association
+  // are looked up as the desktop user.
+  platform::ScopedDesktopUser user(RealUserRequested());
   HINSTANCE result = ShellExecuteA(nullptr, nullptr, target, parameters, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32 ? kResultSuccess : kResultCannotStartProgram;
 }

@@ -3,8 +3,7 @@
 // The engine ships as a 32-bit program; on 64-bit Windows its keys below
 // HKEY_LOCAL_MACHINE "Software" are redirected to the 32-bit view. A 64-bit
 // build of the same sources (the one the tests run) names that view
-// explicitly, so both builds read and write the same keys, the setup
-// information record included.
+// explicitly, so that scripts write the same keys with both builds.
 #ifndef COMMANDS_REGISTRY_VIEW_H_
 #define COMMANDS_REGISTRY_VIEW_H_
 

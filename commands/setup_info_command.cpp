@@ -1,21 +1,17 @@
 #include "commands/setup_info_command.h"
 
-// Before <windows.h>, whose 16-bit era macro GetFreeSpace would otherwise
-// rewrite a declaration of this header.
-#include "platform/system_queries.h"
-
 #include <windows.h>
 #include <zlib.h>
 
 #include <cstring>
 
-#include "commands/registry_view.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
 #include "engine/variables.h"
 #include "platform/setup_info_record.h"
+#include "platform/system_queries.h"
 #include "platform/win32_handles.h"
 
 namespace engine {
@@ -80,10 +76,12 @@ void BuildRecord(const char* product, const char* version, uint8_t* record) {
 }
 
 // Failures are not reported: the record is then absent for later readers.
+// The key is opened in the process's own view, the view every reader of the
+// record (start-up, the wizard, the product itself when built alike) uses.
 void WriteRecord(const char* product, const uint8_t* record) {
   platform::UniqueHkey key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | kDefaultRegistryView, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
                       key.put(), nullptr) != ERROR_SUCCESS) {
     return;
   }

@@ -105,7 +105,7 @@ class ProcessCommandTest : public system_test::SystemCommandTest {
   // A product value under HKLM "Software\Corvanta" in the engine's view.
   void AddProduct(const std::string& name) {
     RemoveProductAfterTest(name);
-    system_test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Corvanta", name, "", KEY_WOW64_32KEY);
+    system_test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Corvanta", name, "", 0);
   }
 
  private:
@@ -148,6 +148,19 @@ TEST_F(ProcessCommandTest, CallStoresTheExitCode) {
   }
   ASSERT_FALSE(window_.texts.empty());
   EXPECT_EQ("Executing: \"" + Child() + "\" exit 0", window_.texts[0].second);
+}
+
+// A program may end with 259 itself, the value that also means "still
+// running"; the wait ends with the program, not with the cancel flag.
+TEST_F(ProcessCommandTest, CallOfAProgramThatEndsWith259) {
+  FakeClock clock;
+  clock.on_sleep = [&] {
+    Sleep(5);
+    if (clock.sleeps > 2000) engine::Run().cancel = true;  // about 10 s: give up
+  };
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"exit 259\""));
+  EXPECT_STREQ("00000103", engine::GetVariableText("#LASTERROR#"));
+  EXPECT_FALSE(engine::Run().cancel.load());
 }
 
 TEST_F(ProcessCommandTest, CallOfAMissingProgram) {

@@ -125,7 +125,7 @@ void SystemCommandTest::TearDown() {
   }
   HKEY products = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0,
-                    KEY_ALL_ACCESS | KEY_WOW64_32KEY, &products) == ERROR_SUCCESS) {
+                    KEY_ALL_ACCESS, &products) == ERROR_SUCCESS) {
     for (const std::string& name : products_) RegDeleteValueA(products, name.c_str());
     RegCloseKey(products);
   }

@@ -59,11 +59,12 @@ class SetupInfoCommandTest : public system_test::SystemCommandTest {
     return name;
   }
 
-  // The stored record, read in the view the 32-bit engine uses.
+  // The stored record, read in the process's own view like the engine's
+  // readers.
   std::vector<uint8_t> StoredRecord(const std::string& product, DWORD* type = nullptr) {
     DWORD value_type = 0;
     std::vector<uint8_t> data;
-    if (!system_test::ReadValue(HKEY_LOCAL_MACHINE, kProducts, product, KEY_WOW64_32KEY,
+    if (!system_test::ReadValue(HKEY_LOCAL_MACHINE, kProducts, product, 0,
                                 &value_type, &data)) {
       return {};
     }
@@ -175,7 +176,7 @@ TEST_F(SetupInfoCommandTest, RewritingReplacesTheWholeRecord) {
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS,
             RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProducts, 0, nullptr, 0,
-                            KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr));
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr));
   RegSetValueExA(key, product.c_str(), 0, REG_BINARY, old_record.data(), 1328);
   RegCloseKey(key);
   EXPECT_EQ(0, RunCommand(engine::CommandCreateSetupInfo, product + ", 2.1"));

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands/command_table.h"
 #include "commands/process_commands.h"
@@ -14,123 +14,17 @@
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
-#include "tests/commands/registry_test_support.h"
+#include "tests/commands/process_test_support.h"
 
 namespace {
 
-using system_test::ChildProgram;
 using system_test::FakeClock;
+using system_test::FileExists;
+using system_test::ProcessCommandTest;
+using system_test::ReadFile;
+using system_test::ReadReport;
 using system_test::RunCommand;
 using system_test::UniqueName;
-
-bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-// Polls in real time for a file a child writes; false after `seconds`.
-bool WaitForFile(const std::string& path, int seconds) {
-  for (int i = 0; i < seconds * 50; ++i) {
-    if (FileExists(path)) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
-// The report of "process_test_child report": working folder, whether a show
-// mode was given, the show mode.
-struct ChildReport {
-  std::string folder;
-  int uses_show_window = -1;
-  int show_window = -1;
-};
-
-ChildReport ReadReport(const std::string& path) {
-  std::istringstream in(ReadFile(path));
-  ChildReport report;
-  std::getline(in, report.folder);
-  in >> report.uses_show_window >> report.show_window;
-  return report;
-}
-
-class ProcessCommandTest : public system_test::SystemCommandTest {
- protected:
-  std::string Child() { return ChildProgram(); }
-
-  void TearDown() override {
-    for (HANDLE process : children_) {
-      TerminateProcess(process, 1);
-      WaitForSingleObject(process, 5000);
-      CloseHandle(process);
-    }
-    SystemCommandTest::TearDown();
-  }
-
-  // Starts the helper with `arguments`, not waiting; it is ended after the
-  // test.
-  HANDLE StartChild(const std::string& arguments) {
-    std::string command = "\"" + Child() + "\" " + arguments;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-      ADD_FAILURE() << "cannot start " << command;
-      return nullptr;
-    }
-    CloseHandle(info.hThread);
-    children_.push_back(info.hProcess);
-    return info.hProcess;
-  }
-
-  // A product window of the helper: its title contains `title`.
-  HANDLE StartProductWindow(const std::string& title, bool obey) {
-    HANDLE process =
-        StartChild("window \"Main window - " + title + "\" " + (obey ? "obey" : "ignore"));
-    for (int i = 0; i < 500 && FindProductWindow(title) == nullptr; ++i) Sleep(20);
-    EXPECT_NE(nullptr, FindProductWindow(title)) << "the product window did not appear";
-    return process;
-  }
-
-  static HWND FindProductWindow(const std::string& title) {
-    return FindWindowA("KLVWindow", ("Main window - " + title).c_str());
-  }
-
-  // A product value under HKLM "Software\Corvanta" in the engine's view.
-  void AddProduct(const std::string& name) {
-    RemoveProductAfterTest(name);
-    system_test::WriteString(HKEY_LOCAL_MACHINE, "Software\\Corvanta", name, "", 0);
-  }
-
- private:
-  std::vector<HANDLE> children_;
-};
-
-// A window of class "Progman" in this process stands in for the desktop shell,
-// making the test's own account the desktop user.
-class DesktopShellWindow {
- public:
-  DesktopShellWindow() {
-    WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = DefWindowProcA;
-    window_class.hInstance = GetModuleHandleA(nullptr);
-    window_class.lpszClassName = "Progman";
-    RegisterClassA(&window_class);
-    window_ = CreateWindowExA(0, "Progman", "Program Manager", 0, 0, 0, 10, 10, nullptr, nullptr,
-                              window_class.hInstance, nullptr);
-  }
-  ~DesktopShellWindow() { DestroyWindow(window_); }
-  bool ok() const { return window_ != nullptr; }
-
- private:
-  HWND window_ = nullptr;
-};
 
 TEST_F(ProcessCommandTest, CallStoresTheExitCode) {
   struct Case {
@@ -190,7 +84,7 @@ TEST_F(ProcessCommandTest, CallKeepsWorkingFolderAndShowMode) {
     const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
     EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
                                                      "\", \"" + folder_ + "\", " + c.show_mode));
-    ChildReport got = ReadReport(report);
+    system_test::ChildReport got = ReadReport(report);
     EXPECT_EQ(folder_, got.folder);
     EXPECT_EQ(c.uses_show_window, got.uses_show_window);
     if (c.uses_show_window == 1) {
@@ -253,55 +147,6 @@ TEST_F(ProcessCommandTest, CancelAlreadySetTerminatesAtOnce) {
   EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"sleep " + pid_file + "\""));
   EXPECT_STREQ("00000103", engine::GetVariableText("#LASTERROR#"));
   EXPECT_EQ(0, clock.sleeps);
-}
-
-// With "#REALUSER#" 1 the program runs under the desktop user's token; the
-// working folder, the show mode and the exit code are kept. Without a desktop
-// shell the program still runs, with the engine's rights.
-TEST_F(ProcessCommandTest, CallAsTheDesktopUser) {
-  engine::SetVariable("#REALUSER#", "1");
-  for (bool with_shell : {false, true}) {
-    SCOPED_TRACE(with_shell ? "desktop shell window" : "no desktop shell");
-    std::unique_ptr<DesktopShellWindow> shell;
-    if (with_shell) {
-      shell = std::make_unique<DesktopShellWindow>();
-      ASSERT_TRUE(shell->ok());
-    }
-    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"exit 0x2A\""));
-    EXPECT_STREQ("0000002a", engine::GetVariableText("#LASTERROR#"));
-    const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
-    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
-                                                     "\", \"" + folder_ + "\", hide"));
-    ChildReport got = ReadReport(report);
-    EXPECT_EQ(folder_, got.folder);
-    EXPECT_EQ(1, got.uses_show_window);
-    EXPECT_EQ(SW_HIDE, got.show_window);
-    engine::SetVariable("#LASTERROR#", "before");
-    EXPECT_EQ(engine::kResultCannotStartProgram,
-              RunCommand(engine::CommandCall, "\"" + folder_ + "\\missing.exe\""));
-    EXPECT_STREQ("before", engine::GetVariableText("#LASTERROR#"));
-  }
-  HANDLE token = nullptr;
-  EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
-  if (token != nullptr) CloseHandle(token);
-}
-
-// Programs start de-elevated unless the script says "Elevated". Without a
-// desktop user (no shell window here) a de-elevated start cannot happen, and
-// the program is not started elevated instead.
-TEST_F(ProcessCommandTest, RunStartsProgramsDeElevatedUnlessElevated) {
-  const std::string upper = Child().substr(0, Child().size() - 4) + ".EXE";
-  const std::string report1 = folder_ + "\\run1.txt";
-  EXPECT_EQ(engine::kResultCannotStartProgram,
-            RunCommand(engine::CommandRun, "\"" + upper + "\", \"report " + report1 + "\""));
-  const std::string report2 = folder_ + "\\run2.txt";
-  EXPECT_EQ(0, RunCommand(engine::CommandRun,
-                          "\"" + upper + "\", \"report " + report2 + "\", eLEVATED"));
-  EXPECT_TRUE(WaitForFile(report2, 10));
-  Sleep(200);
-  EXPECT_FALSE(FileExists(report1));
-  EXPECT_TRUE(window_.texts.empty());  // Run shows no status
-  EXPECT_EQ(0, RunCommand(engine::CommandRun, ""));
 }
 
 TEST_F(ProcessCommandTest, RunOfAMissingProgramLetsTheScriptGoOn) {

@@ -274,32 +274,4 @@ TEST_F(RegistryCommandTest, DeletingWhatIsMissingSucceeds) {
   EXPECT_EQ("o", ReadString(HKEY_LOCAL_MACHINE, path, "Other", k32));
 }
 
-// With "#REALUSER#" 1 the work runs as the desktop user, and "CU" is that
-// user's hive. Here the desktop shell is a window of this test process, so
-// the desktop user is the test's own account.
-TEST_F(RegistryCommandTest, RealUserWritesTheDesktopUsersHive) {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = DefWindowProcA;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "Progman";
-  RegisterClassA(&window_class);
-  HWND shell = CreateWindowExA(0, "Progman", "Program Manager", 0, 0, 0, 10, 10, nullptr,
-                               nullptr, window_class.hInstance, nullptr);
-  ASSERT_NE(nullptr, shell);
-  engine::SetVariable("#REALUSER#", "1");
-  const std::string user_path = UserPath();
-  const std::string machine_path = MachinePath();
-  EXPECT_EQ(0, RunCommand(engine::CommandCreateRegValSz, "CU, " + user_path + ", U, user"));
-  EXPECT_EQ(0, RunCommand(engine::CommandCreateRegValDW, "LM, " + machine_path + ", M, 3"));
-  EXPECT_EQ("user", ReadString(HKEY_CURRENT_USER, user_path, "U", k32));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, machine_path, k32));
-  EXPECT_EQ(0, RunCommand(engine::CommandDeleteRegKey, "CU, " + user_path));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, user_path, k32));
-  // The impersonation has ended: the thread has no token of its own.
-  HANDLE token = nullptr;
-  EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
-  if (token != nullptr) CloseHandle(token);
-  DestroyWindow(shell);
-}
-
 }  // namespace

@@ -1,0 +1,74 @@
+// Run and Call on behalf of the desktop user. These cases create a desktop
+// shell window or need there to be none, so they run apart from every other
+// test that does (CTest resource lock "progman").
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "commands/process_commands.h"
+#include "engine/result_codes.h"
+#include "engine/variables.h"
+#include "tests/commands/process_test_support.h"
+
+namespace {
+
+using system_test::FileExists;
+using system_test::ProcessCommandTest;
+using system_test::ReadReport;
+using system_test::RunCommand;
+using system_test::UniqueName;
+using system_test::WaitForFile;
+
+// With "#REALUSER#" 1 the program runs under the desktop user's token; the
+// working folder, the show mode and the exit code are kept. Without a desktop
+// shell the program still runs, with the engine's rights.
+TEST_F(ProcessCommandTest, CallAsTheDesktopUser) {
+  engine::SetVariable("#REALUSER#", "1");
+  for (bool with_shell : {false, true}) {
+    SCOPED_TRACE(with_shell ? "desktop shell window" : "no desktop shell");
+    std::unique_ptr<system_test::DesktopShellWindow> shell;
+    if (with_shell) {
+      shell = std::make_unique<system_test::DesktopShellWindow>();
+      ASSERT_TRUE(shell->ok());
+    }
+    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"exit 0x2A\""));
+    EXPECT_STREQ("0000002a", engine::GetVariableText("#LASTERROR#"));
+    const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
+    EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
+                                                     "\", \"" + folder_ + "\", hide"));
+    system_test::ChildReport got = ReadReport(report);
+    EXPECT_EQ(folder_, got.folder);
+    EXPECT_EQ(1, got.uses_show_window);
+    EXPECT_EQ(SW_HIDE, got.show_window);
+    engine::SetVariable("#LASTERROR#", "before");
+    EXPECT_EQ(engine::kResultCannotStartProgram,
+              RunCommand(engine::CommandCall, "\"" + folder_ + "\\missing.exe\""));
+    EXPECT_STREQ("before", engine::GetVariableText("#LASTERROR#"));
+  }
+  HANDLE token = nullptr;
+  EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token));
+  if (token != nullptr) CloseHandle(token);
+}
+
+// Programs start de-elevated unless the script says "Elevated". Without a
+// desktop user (no shell window here) a de-elevated start cannot happen, and
+// the program is not started elevated instead.
+TEST_F(ProcessCommandTest, RunStartsProgramsDeElevatedUnlessElevated) {
+  const std::string upper = Child().substr(0, Child().size() - 4) + ".EXE";
+  const std::string report1 = folder_ + "\\run1.txt";
+  EXPECT_EQ(engine::kResultCannotStartProgram,
+            RunCommand(engine::CommandRun, "\"" + upper + "\", \"report " + report1 + "\""));
+  const std::string report2 = folder_ + "\\run2.txt";
+  EXPECT_EQ(0, RunCommand(engine::CommandRun,
+                          "\"" + upper + "\", \"report " + report2 + "\", eLEVATED"));
+  EXPECT_TRUE(WaitForFile(report2, 10));
+  Sleep(200);
+  EXPECT_FALSE(FileExists(report1));
+  EXPECT_TRUE(window_.texts.empty());  // Run shows no status
+  EXPECT_EQ(0, RunCommand(engine::CommandRun, ""));
+}
+
+}  // namespace

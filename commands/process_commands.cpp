@@ -204,8 +204,10 @@ bool StillRunning(HANDLE process, HWND window) {
 bool QuitAndWait(HWND window) {
   DWORD process_id = 0;
   GetWindowThreadProcessId(window, &process_id);
-  platform::UniqueKernelHandle process(
-      process_id != 0 ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id) : nullptr);
+  platform::UniqueKernelHandle process;
+  if (process_id != 0) {
+    process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id));
+  }
   DWORD_PTR ignored = 0;
   SendMessageTimeoutA(window, WM_QUIT, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
                       kQuitSendTimeoutMilliseconds, &ignored);

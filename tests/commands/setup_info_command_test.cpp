@@ -36,8 +36,9 @@ uint16_t U16(const std::vector<uint8_t>& r, size_t offset) {
 }
 
 uint32_t U32(const std::vector<uint8_t>& r, size_t offset) {
-  return static_cast<uint32_t>(r[offset]) | (static_cast<uint32_t>(r[offset + 1]) << 8) |
-         (static_cast<uint32_t>(r[offset + 2]) << 16) | (static_cast<uint32_t>(r[offset + 3]) << 24);
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | r[offset + i];
+  return value;
 }
 
 // A 260-byte text field: the text, then zeros to the end of the field.

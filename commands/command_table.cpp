@@ -4,6 +4,7 @@
 #include "commands/shell_commands.h"
 #include "engine/interpreter.h"
 #include "engine/script_parser.h"
+#include "platform/startup_task.h"
 
 namespace engine {
 
@@ -16,6 +17,7 @@ void RegisterEngineCommands() {
   SetCommandHandler(kKeywordPatchFile, CommandPatchFile);
   SetCommandHandler(kKeywordCreateLink, CommandCreateLink);
   SetCommandHandler(kKeywordChangeNotify, CommandChangeNotify);
+  SetCommandHandler(kKeywordLogonTrigger, platform::CommandLogonTrigger);
 }
 
 }  // namespace engine

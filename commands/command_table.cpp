@@ -7,6 +7,7 @@
 #include "commands/shell_commands.h"
 #include "engine/interpreter.h"
 #include "engine/script_parser.h"
+#include "platform/startup_task.h"
 
 namespace engine {
 
@@ -28,6 +29,7 @@ void RegisterEngineCommands() {
   SetCommandHandler(kKeywordCloseProgram, CommandCloseProgram);
   SetCommandHandler(kKeywordStopService, CommandStopService);
   SetCommandHandler(kKeywordCreateSetupInfo, CommandCreateSetupInfo);
+  SetCommandHandler(kKeywordLogonTrigger, platform::CommandLogonTrigger);
 }
 
 }  // namespace engine

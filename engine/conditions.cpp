@@ -4,6 +4,7 @@
 
 #include "engine/conditions.h"
 #include "engine/interpreter.h"
+#include "engine/c_runtime.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
 #include "engine/script_parser.h"
@@ -37,11 +38,11 @@ bool Compare(const char* a, const char* op, const char* b, bool* known) {
     case '=':
       return text::EqualsIgnoreCase(a, b);
     case '<': {
-      double x = std::strtod(a, nullptr), y = std::strtod(b, nullptr);
+      double x = crt::ParseDouble(a), y = crt::ParseDouble(b);
       return op[1] == '=' ? x <= y : x < y;
     }
     case '>': {
-      double x = std::strtod(a, nullptr), y = std::strtod(b, nullptr);
+      double x = crt::ParseDouble(a), y = crt::ParseDouble(b);
       return op[1] == '=' ? x >= y : x > y;
     }
     default:

@@ -1,6 +1,7 @@
 #include "engine/fixed_string.h"
 
-#include <cstdio>
+#include "engine/c_runtime.h"
+
 #include <cstring>
 
 namespace text {
@@ -33,13 +34,7 @@ bool AppendBounded(char* dst, size_t size, const char* src) {
 }
 
 bool FormatBoundedV(char* dst, size_t size, const char* format, va_list args) {
-  if (size == 0) return false;
-  int n = vsnprintf(dst, size, format, args);
-  if (n < 0) {
-    dst[0] = '\0';
-    return false;
-  }
-  return static_cast<size_t>(n) < size;
+  return crt::FormatV(dst, size, format, args);
 }
 
 bool FormatBounded(char* dst, size_t size, const char* format, ...) {

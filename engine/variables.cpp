@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/c_runtime.h"
 #include "engine/fixed_string.h"
 
 namespace engine {
@@ -38,7 +39,7 @@ void FillRecord(VariableRecord* record, const char* name, const char* value) {
   text::CopyBounded(record->value, sizeof(record->value), value);
   record->name_length = static_cast<int>(std::strlen(record->name));
   record->value_length = static_cast<int>(std::strlen(record->value));
-  record->number = std::strtod(record->value, nullptr);
+  record->number = crt::ParseDouble(record->value);
 }
 
 }  // namespace

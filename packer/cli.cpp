@@ -6,12 +6,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "packer/file_util.h"
 #include "packer/package_builder.h"
 #include "packer/package_reader.h"
+#include "packer/script_check.h"
 #include "packer/status.h"
 #include "packer/zip_writer.h"
 
@@ -159,6 +162,12 @@ int RunBuild(int argc, char** argv) {
   options.show_progress = ::isatty(STDERR_FILENO) != 0;
 
   std::vector<std::string> notes;
+  {
+    std::ifstream script(options.script, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(script)), std::istreambuf_iterator<char>());
+    std::string note = ScriptLineEndNote(text);
+    if (!note.empty()) notes.push_back(options.script + ": " + note);
+  }
   Status s = BuildPackage(options, &notes);
   for (const std::string& note : notes) std::fprintf(stderr, "dispack: note: %s\n", note.c_str());
   return s.ok() ? kExitOk : Fail(s);

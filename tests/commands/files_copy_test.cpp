@@ -210,12 +210,17 @@ TEST_F(CopyFileTest, RebootIfLockedPutsTheOldFileBackWhenTheNewCopyFails) {
 TEST_F(CopyFileTest, OverlongDestinationIsRefused) {
   const std::string destination = Path(std::string(300, 'd'));
   EXPECT_EQ(RunHandler(CommandCopyFile, "App.dll, " + Quoted(destination)), engine::kResultCopyFailed);
-  // Joining the source name onto a folder that leaves no room for it.
+  // Joining the source name onto a folder that leaves no room for it. Folders
+  // themselves stop at 247 characters, so the name carries the excess.
   std::string deep = folder_;
-  while (deep.size() < 250) deep += "\\ffffffffff";
+  while (deep.size() < 236) deep += "\\ffffffffff";
+  ASSERT_LE(deep.size(), 247u);
   MakeFolders(deep);
   ASSERT_TRUE(IsDirectory(deep));
-  EXPECT_EQ(RunHandler(CommandCopyFile, "App.dll, " + Quoted(deep)), engine::kResultCopyFailed);
+  const std::string long_name = "VeryLongPayloadName.dll";  // joined: over 259
+  ASSERT_GT(deep.size() + 1 + long_name.size(), 259u);
+  EXPECT_EQ(RunHandler(CommandCopyFile, long_name + ", " + Quoted(deep)),
+            engine::kResultCopyFailed);
 }
 
 TEST_F(CopyFileTest, RealClockWindowTakesItsTime) {

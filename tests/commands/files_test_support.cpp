@@ -7,66 +7,11 @@
 #include "engine/interpreter.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
+#include "tests/support/pending_operations.h"
 
 namespace commands_test {
 
 namespace {
-
-constexpr char kSessionManagerKey[] = "System\\CurrentControlSet\\Control\\Session Manager";
-constexpr char kPendingValue[] = "PendingFileRenameOperations";
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-std::string WithoutNtPrefix(const std::string& path) {
-  // "\??\C:\x" (and "*" marking a replacement that may fail) name C:\x.
-  std::string plain = path;
-  if (!plain.empty() && plain[0] == '*') plain.erase(0, 1);
-  if (plain.compare(0, 4, "\\??\\") == 0) plain.erase(0, 4);
-  return plain;
-}
-
-bool IsUnder(const std::string& path, const std::string& folder) {
-  const std::string lower_path = Lower(WithoutNtPrefix(path));
-  const std::string lower_folder = Lower(folder) + "\\";
-  return lower_path.compare(0, lower_folder.size(), lower_folder) == 0;
-}
-
-std::vector<std::string> ReadPendingStrings() {
-  std::vector<std::string> strings;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_QUERY_VALUE, &key) != 0) {
-    return strings;
-  }
-  DWORD type = 0;
-  DWORD size = 0;
-  if (RegQueryValueExA(key, kPendingValue, nullptr, &type, nullptr, &size) == 0 && size > 0) {
-    std::string data(size, '\0');
-    if (RegQueryValueExA(key, kPendingValue, nullptr, &type,
-                         reinterpret_cast<BYTE*>(&data[0]), &size) == 0) {
-      data.resize(size);
-      // Pairs of strings; an empty target means "delete". Strings end with a
-      // NUL and the list with one more, so every string is kept, empty ones
-      // included, until the final double NUL.
-      size_t position = 0;
-      while (position < data.size()) {
-        const size_t end = data.find('\0', position);
-        if (end == std::string::npos) break;
-        strings.push_back(data.substr(position, end - position));
-        position = end + 1;
-      }
-      // Drop the list terminator (and any padding) after the last pair.
-      while (strings.size() % 2 != 0 && !strings.empty() && strings.back().empty()) {
-        strings.pop_back();
-      }
-    }
-  }
-  RegCloseKey(key);
-  return strings;
-}
 
 std::string SanitizedName(const std::string& name) {
   std::string out;
@@ -182,41 +127,11 @@ std::vector<std::string> ListFolder(const std::string& folder) {
 }
 
 std::vector<std::string> PendingDeletionsUnder(const std::string& folder) {
-  std::vector<std::string> deletions;
-  const std::vector<std::string> strings = ReadPendingStrings();
-  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
-    if (strings[i + 1].empty() && IsUnder(strings[i], folder)) {
-      deletions.push_back(WithoutNtPrefix(strings[i]));
-    }
-  }
-  return deletions;
+  return testing_support::PendingDeletionsUnder(folder);
 }
 
 void RemovePendingOperationsUnder(const std::string& folder) {
-  const std::vector<std::string> strings = ReadPendingStrings();
-  std::string kept;
-  bool removed = false;
-  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
-    if (IsUnder(strings[i], folder)) {
-      removed = true;
-      continue;
-    }
-    kept += strings[i];
-    kept += '\0';
-    kept += strings[i + 1];
-    kept += '\0';
-  }
-  if (!removed) return;
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManagerKey, 0, KEY_SET_VALUE, &key) != 0) return;
-  if (kept.empty()) {
-    RegDeleteValueA(key, kPendingValue);
-  } else {
-    kept += '\0';
-    RegSetValueExA(key, kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
-                   static_cast<DWORD>(kept.size()));
-  }
-  RegCloseKey(key);
+  testing_support::RemovePendingOperationsUnder(folder);
 }
 
 int RunHandler(engine::CommandHandler handler, const std::string& args) {
@@ -266,7 +181,7 @@ void FileCommandsTest::TearDown() {
 }
 
 void FileCommandsTest::LockPendingOperations() {
-  pending_lock_ = CreateMutexA(nullptr, FALSE, "cmdfiles-tests-pending-file-renames");
+  pending_lock_ = CreateMutexA(nullptr, FALSE, "engine-tests-pending-file-renames");
   ASSERT_NE(pending_lock_, nullptr);
   const DWORD waited = WaitForSingleObject(pending_lock_, 60000);
   ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);

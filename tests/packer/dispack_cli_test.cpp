@@ -277,6 +277,20 @@ TEST_F(DispackTest, ErrorsAreOneLineNamingTheFile) {
   for (const std::string& name : packer_test::ListDir(dir_.path())) EXPECT_NE(name[0], '.') << name;
 }
 
+TEST_F(DispackTest, ScriptWithLineFeedsOnlyGetsANote) {
+  packer_test::MakeDir(dir_ / "lf");
+  WriteText(dir_ / "lf/Setup.dis", "PhaseBegin 0\nSet #PROGRAM#,X\nPhaseEnd\n");
+  RunResult r = Dispack({"build", "-o", "lf.exe", "--engine", engine_, "lf/Setup.dis"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.err.find("dispack: note: lf/Setup.dis: its lines end with LF only"),
+            std::string::npos)
+      << r.err;
+  // The fixture's script has CR LF line ends: no note.
+  r = Build("crlf.exe");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err.find("LF only"), std::string::npos) << r.err;
+}
+
 TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   if (!packer_test::HaveTool("zip")) GTEST_SKIP() << "zip not installed";
   RunResult r = packer_test::Run({"zip", "-q", "-r", "-P", "secret", "plain.zip", "Readme.txt", "more"}, {}, dir_.path());

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/startup/startup_support.h"
+#include "tests/support/pending_operations.h"
 
 namespace startup_tests {
 namespace {
@@ -249,28 +250,6 @@ TEST_F(StoredRecord, RecordOfAnotherFormatIsIgnored) {
   EXPECT_EQ(ProbeValue(run.log, "G"), appdata + "\\Corvanta\\Probe Record Product");
 }
 
-bool PendingRemovalMentions(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                    KEY_READ, &key) != ERROR_SUCCESS) {
-    return false;
-  }
-  DWORD size = 0;
-  std::string data;
-  if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) ==
-          ERROR_SUCCESS &&
-      size > 0) {
-    data.resize(size);
-    RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr,
-                     reinterpret_cast<BYTE*>(&data[0]), &size);
-  }
-  RegCloseKey(key);
-  for (char& c : data) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  std::string needle = path;
-  for (char& c : needle) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-  return data.find(needle) != std::string::npos;
-}
-
 TEST(Uninstall, SilentUninstallRemovesItselfAndItsFolder) {
   // The log goes elsewhere so that the folder empties.
   std::string logs = testing_support::MakeTestFolder("Uninstall.Logs");
@@ -283,7 +262,7 @@ TEST(Uninstall, SilentUninstallRemovesItselfAndItsFolder) {
   EXPECT_FALSE(FolderExists(run.folder));
   // Nothing is left for the next restart, where a later installation could
   // have put a new file under the same name.
-  EXPECT_FALSE(PendingRemovalMentions(run.folder));
+  EXPECT_FALSE(testing_support::PendingOperationsMention(run.folder));
   testing_support::RemoveTree(logs);
 }
 

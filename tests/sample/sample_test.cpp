@@ -1,0 +1,170 @@
+// The sample product Pebblenote installed and removed by its own packages,
+// as a user would run them: files, registry, setup information record,
+// shortcuts, log and exit codes.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/engine_runner.h"
+#include "tests/support/pending_operations.h"
+
+namespace {
+
+using testing_support::FileExists;
+using testing_support::FolderExists;
+
+constexpr char kUninstallKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebblenote";
+
+std::string Folder(int csidl) {
+  char path[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+  return path;
+}
+
+std::string RegistryText(const char* key_path, const char* value) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  char data[1024] = {};
+  DWORD size = sizeof(data) - 1;
+  DWORD type = 0;
+  LONG rc = RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  RegCloseKey(key);
+  return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : "";
+}
+
+bool KeyExists(const char* key_path) {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::vector<uint8_t> SetupRecord() {
+  HKEY key;
+  std::vector<uint8_t> record;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return record;
+  DWORD size = 0;
+  if (RegQueryValueExA(key, "Pebblenote", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
+    record.resize(size);
+    RegQueryValueExA(key, "Pebblenote", nullptr, nullptr, record.data(), &size);
+  }
+  RegCloseKey(key);
+  return record;
+}
+
+// Everything the product may leave, for the checks after a removal.
+struct ProductTraces {
+  std::vector<std::string> found;
+};
+
+ProductTraces FindTraces(const std::string& install) {
+  ProductTraces t;
+  const std::string menu_all = Folder(CSIDL_COMMON_PROGRAMS) + "\\Pebblenote";
+  const std::string menu_user = Folder(CSIDL_PROGRAMS) + "\\Pebblenote";
+  const std::string checks[] = {
+      install,
+      menu_all,
+      menu_user,
+      Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pebblenote.lnk",
+      Folder(CSIDL_DESKTOPDIRECTORY) + "\\Pebblenote.lnk",
+      Folder(CSIDL_APPDATA) + "\\Corvanta\\Pebblenote",
+  };
+  for (const std::string& path : checks) {
+    if (FileExists(path) || FolderExists(path)) t.found.push_back(path);
+  }
+  if (KeyExists(kUninstallKey)) t.found.push_back(std::string("HKLM\\") + kUninstallKey);
+  if (KeyExists("Software\\Corvanta\\Pebblenote")) t.found.push_back("HKLM\\Software\\Corvanta\\Pebblenote");
+  if (!SetupRecord().empty()) t.found.push_back("setup information record");
+  return t;
+}
+
+class SampleProduct : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(lock_.held());
+    folder_ = testing_support::MakeTestFolder("SampleProduct");
+    install_ = folder_ + "\\Programs\\Pebblenote";
+  }
+  void TearDown() override {
+    testing_support::RemovePendingOperationsUnder(folder_);
+    testing_support::RemoveTree(folder_);
+  }
+  testing_support::RunResult Install(const std::string& variant) {
+    const std::string exe = folder_ + "\\Setup.exe";
+    CopyFileA((testing_support::ExecutableFolder() + "packages\\" + variant + "\\Setup.exe").c_str(),
+              exe.c_str(), FALSE);
+    return testing_support::RunProgram("\"" + exe + "\" -INSTALL=\"" + install_ + "\"", folder_,
+                                       120000);
+  }
+  testing_support::PendingOperationsLock lock_;
+  std::string folder_;
+  std::string install_;
+};
+
+TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
+  testing_support::RunResult setup = Install("full");
+  ASSERT_TRUE(setup.started);
+  EXPECT_EQ(setup.exit_code, 0u);
+  EXPECT_TRUE(setup.boxes.empty());
+  EXPECT_EQ(testing_support::ReadWholeFile(folder_ + "\\Setup.log"),
+            "Setup finished successfully!\r\n");
+
+  // Files, with the driver variant the system calls for (x64, Windows 7 or 10).
+  for (const char* file : {"Pebblenote.exe", "Pebblenote.html", "Chime.wav", "License.txt",
+                           "Uninstall.exe", "Driver\\pbnflt.sys", "Driver\\pbnflt.inf",
+                           "Driver\\pbnflt.cat"}) {
+    EXPECT_TRUE(FileExists(install_ + "\\" + file)) << file;
+  }
+  const std::string driver = testing_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");
+  EXPECT_NE(driver.find(" x64 "), std::string::npos) << driver;
+
+  // The uninstall entry points at the installed uninstaller.
+  EXPECT_EQ(RegistryText(kUninstallKey, "UninstallString"), "\"" + install_ + "\\Uninstall.exe\"");
+  EXPECT_EQ(RegistryText(kUninstallKey, "DisplayName"), "Pebblenote 2.4");
+
+  // The setup information record: 1328 bytes, version 2.4, install path.
+  std::vector<uint8_t> record = SetupRecord();
+  ASSERT_EQ(record.size(), 1328u);
+  EXPECT_EQ(record[0], 1);
+  EXPECT_EQ(record[10], 2);
+  EXPECT_EQ(record[12], 4);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&record[20])), install_);
+
+  // Shortcuts: "-INSTALL=" installs for all users.
+  const std::string menu = Folder(CSIDL_COMMON_PROGRAMS) + "\\Pebblenote";
+  for (const char* link : {"Pebblenote.lnk", "Pebblenote Help.lnk", "Uninstall Pebblenote.lnk"}) {
+    EXPECT_TRUE(FileExists(menu + "\\" + link)) << link;
+  }
+  EXPECT_EQ(testing_support::ReadWholeFile(menu + "\\Pebblenote on the Web.url"),
+            "[InternetShortcut]\r\nURL=http://www.corvanta.com/pebblenote");
+  EXPECT_TRUE(FileExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pebblenote.lnk"));
+
+  // The installed uninstaller, run as a user would from the entry above.
+  testing_support::RunResult removal =
+      testing_support::RunProgram("\"" + install_ + "\\Uninstall.exe\" -SILENT", folder_, 120000);
+  EXPECT_EQ(removal.exit_code, 0u);
+  EXPECT_TRUE(removal.boxes.empty());
+  EXPECT_EQ(testing_support::ReadWholeFile(folder_ + "\\Uninstall.log"),
+            "Uninstall finished successfully!\r\n");
+  // The uninstaller removes itself and the emptied folder once it has ended.
+  for (int i = 0; i < 150 && FolderExists(install_); ++i) Sleep(100);
+  EXPECT_EQ(FindTraces(install_).found, std::vector<std::string>{});
+  EXPECT_FALSE(testing_support::PendingOperationsMention(install_));
+}
+
+TEST_F(SampleProduct, FailedInstallationLeavesNothingBehind) {
+  testing_support::RunResult setup = Install("broken");
+  EXPECT_EQ(setup.exit_code, 17u);  // the sound file is missing from the package
+  EXPECT_EQ(testing_support::ReadWholeFile(folder_ + "\\Setup.log"),
+            "A critical error has occured. Setup can not continue.\nMaybe the Setup file is "
+            "corrupt!\r\nSetup failed!\r\n");
+  EXPECT_EQ(FindTraces(install_).found, std::vector<std::string>{});
+}
+
+}  // namespace

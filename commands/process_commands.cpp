@@ -13,6 +13,7 @@
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/desktop_user.h"
+#include "platform/registry_view.h"
 #include "platform/setup_info_record.h"
 #include "platform/system_library.h"
 #include "platform/win32_handles.h"
@@ -144,14 +145,14 @@ constexpr DWORD kProductNameSize = 260;
 
 enum class ProductName { kRead, kSkip, kEnd };
 
-// Reads the value name at `index` under the products key, in the process's
-// own view like every reader of the setup information records. The key is
+// Reads the value name at `index` under the products key, in the engine's
+// default view like every reader of the setup information records. The key is
 // opened afresh for each index, since closing products may take a minute
 // each.
 ProductName ReadProductName(DWORD index, char* name) {
   platform::UniqueHkey key;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0,
-                    KEY_READ, key.put()) != ERROR_SUCCESS) {
+                    KEY_READ | platform::kDefaultRegistryView, key.put()) != ERROR_SUCCESS) {
     return ProductName::kEnd;
   }
   DWORD size = kProductNameSize;

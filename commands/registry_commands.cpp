@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "commands/registry_view.h"
+#include "platform/registry_view.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
@@ -68,7 +68,7 @@ REGSAM ViewFor(const char* view_argument) {
   if (Run().is_64bit_system && text::EqualsIgnoreCase(view_argument, "x64")) {
     return KEY_WOW64_64KEY;
   }
-  return kDefaultRegistryView;
+  return platform::kDefaultRegistryView;
 }
 
 // Creates or opens `path` and stores one value. False when either step fails.

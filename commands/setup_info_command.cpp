@@ -10,6 +10,7 @@
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
 #include "engine/variables.h"
+#include "platform/registry_view.h"
 #include "platform/setup_info_record.h"
 #include "platform/system_queries.h"
 #include "platform/win32_handles.h"
@@ -76,12 +77,13 @@ void BuildRecord(const char* product, const char* version, uint8_t* record) {
 }
 
 // Failures are not reported: the record is then absent for later readers.
-// The key is opened in the process's own view, the view every reader of the
-// record (start-up, the wizard, the product itself when built alike) uses.
+// The key is opened in the engine's default view, the view every reader of
+// the record (start-up, the wizard, the installed product) uses.
 void WriteRecord(const char* product, const uint8_t* record) {
   platform::UniqueHkey key;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | platform::kDefaultRegistryView,
+                      nullptr,
                       key.put(), nullptr) != ERROR_SUCCESS) {
     return;
   }

@@ -12,6 +12,7 @@
 #include "engine/string_ids.h"
 #include "engine/variables.h"
 #include "platform/desktop_user.h"
+#include "platform/registry_view.h"
 #include "platform/setup_info_record.h"
 #include "platform/system_queries.h"
 #include "platform/win32_handles.h"
@@ -47,7 +48,8 @@ void ProgramFilesFolder(char* path /* 260 bytes */) {
   if (path[0] != '\0') return;
   HKEY raw = nullptr;
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0,
-                      nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &raw,
+                      nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | platform::kDefaultRegistryView,
+                      nullptr, &raw,
                       nullptr) != ERROR_SUCCESS) {
     return;
   }

@@ -6,6 +6,7 @@
 
 #include "engine/fixed_string.h"
 #include "platform/desktop_user.h"
+#include "platform/registry_view.h"
 #include "platform/setup_info_record.h"
 #include "platform/system_library.h"
 #include "platform/win32_handles.h"
@@ -134,8 +135,8 @@ uint64_t GetFreeSpace(const char* path) {
 bool ReadSetupInfo(const char* program, uint8_t* record) {
   if (program == nullptr) return false;
   UniqueHkey key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, KEY_READ, key.put()) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0,
+                    KEY_READ | kDefaultRegistryView, key.put()) != ERROR_SUCCESS) {
     return false;
   }
   DWORD size = 0;

@@ -1,3 +1,4 @@
+#include "platform/registry_view.h"
 #include "tests/commands/process_test_support.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,7 @@ HWND ProcessCommandTest::FindProductWindow(const std::string& title) {
 
 void ProcessCommandTest::AddProduct(const std::string& name) {
   RemoveProductAfterTest(name);
-  WriteString(HKEY_LOCAL_MACHINE, "Software\\Corvanta", name, "", 0);
+  WriteString(HKEY_LOCAL_MACHINE, "Software\\Corvanta", name, "", platform::kDefaultRegistryView);
 }
 
 DesktopShellWindow::DesktopShellWindow() {

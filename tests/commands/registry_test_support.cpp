@@ -1,3 +1,4 @@
+#include "platform/registry_view.h"
 #include "tests/commands/registry_test_support.h"
 
 #include <atomic>
@@ -125,7 +126,7 @@ void SystemCommandTest::TearDown() {
   }
   HKEY products = nullptr;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0,
-                    KEY_ALL_ACCESS, &products) == ERROR_SUCCESS) {
+                    KEY_ALL_ACCESS | platform::kDefaultRegistryView, &products) == ERROR_SUCCESS) {
     for (const std::string& name : products_) RegDeleteValueA(products, name.c_str());
     RegCloseKey(products);
   }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_view.h"
 #include "commands/setup_info_command.h"
 #include "engine/variables.h"
 #include "platform/setup_info_record.h"
@@ -65,7 +66,7 @@ class SetupInfoCommandTest : public system_test::SystemCommandTest {
   std::vector<uint8_t> StoredRecord(const std::string& product, DWORD* type = nullptr) {
     DWORD value_type = 0;
     std::vector<uint8_t> data;
-    if (!system_test::ReadValue(HKEY_LOCAL_MACHINE, kProducts, product, 0,
+    if (!system_test::ReadValue(HKEY_LOCAL_MACHINE, kProducts, product, platform::kDefaultRegistryView,
                                 &value_type, &data)) {
       return {};
     }
@@ -177,7 +178,7 @@ TEST_F(SetupInfoCommandTest, RewritingReplacesTheWholeRecord) {
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS,
             RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProducts, 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &key, nullptr));
+                            KEY_ALL_ACCESS | platform::kDefaultRegistryView, nullptr, &key, nullptr));
   RegSetValueExA(key, product.c_str(), 0, REG_BINARY, old_record.data(), 1328);
   RegCloseKey(key);
   EXPECT_EQ(0, RunCommand(engine::CommandCreateSetupInfo, product + ", 2.1"));

@@ -1,6 +1,7 @@
 // Acting as the desktop user, against a real "Progman" window owned by a
 // helper process. These tests hold the CTest resource lock "progman": they
 // need to know whether such a window exists.
+#include "platform/registry_view.h"
 #include "platform/desktop_user.h"
 
 #include <windows.h>
@@ -193,8 +194,7 @@ TEST(DesktopUserTest, ConfigPathReadsTheUserNameAsTheDesktopUserAndEnds) {
   setup_info::WriteInt16(record, setup_info::kLocationOffset, 1);
   setup_info::WriteInt16(record, setup_info::kIndividualOffset, 1);
   memcpy(record + setup_info::kCustomPathOffset, "D:\\Cfg", 7);
-  ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, name.c_str(), REG_BINARY,
-                            record, sizeof(record)),
+  ASSERT_EQ(platform_test::SetRecordValue(name.c_str(), REG_BINARY, record, sizeof(record)),
             ERROR_SUCCESS);
 
   char user[257] = {};
@@ -206,7 +206,8 @@ TEST(DesktopUserTest, ConfigPathReadsTheUserNameAsTheDesktopUserAndEnds) {
   EXPECT_FALSE(ThreadIsImpersonating());
 
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, KEY_SET_VALUE, &key),
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0,
+                          KEY_SET_VALUE | platform::kDefaultRegistryView, &key),
             ERROR_SUCCESS);
   RegDeleteValueA(key, name.c_str());
   RegCloseKey(key);

@@ -5,6 +5,9 @@
 #include <atomic>
 #include <filesystem>
 
+#include "platform/registry_view.h"
+#include "platform/setup_info_record.h"
+
 namespace platform_test {
 
 std::string ExecutableFolder() {
@@ -95,5 +98,15 @@ void ShellWindowProcess::Stop() {
 }
 
 ShellWindowProcess::~ShellWindowProcess() { Stop(); }
+
+LONG SetRecordValue(const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY key = nullptr;
+  LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, nullptr, 0,
+                            KEY_SET_VALUE | platform::kDefaultRegistryView, nullptr, &key, nullptr);
+  if (rc != ERROR_SUCCESS) return rc;
+  rc = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(key);
+  return rc;
+}
 
 }  // namespace platform_test

@@ -55,6 +55,10 @@ class ShellWindowProcess {
 // process id and a counter.
 std::string UniqueName(const char* prefix);
 
+// Writes value `name` under HKLM "Software\Corvanta" in the engine's default
+// registry view, where the engine keeps its setup information records.
+LONG SetRecordValue(const char* name, DWORD type, const void* data, DWORD size);
+
 }  // namespace platform_test
 
 #endif  // TESTS_PLATFORM_PLATFORM_TEST_UTIL_H_

@@ -1,3 +1,4 @@
+#include "platform/registry_view.h"
 #include "platform/system_queries.h"
 
 #include <windows.h>
@@ -114,14 +115,15 @@ class RecordValue {
   explicit RecordValue(std::string name) : name_(std::move(name)) {}
   ~RecordValue() {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, KEY_SET_VALUE, &key) ==
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0,
+                      KEY_SET_VALUE | platform::kDefaultRegistryView, &key) ==
         ERROR_SUCCESS) {
       RegDeleteValueA(key, name_.c_str());
       RegCloseKey(key);
     }
   }
   void Write(const std::vector<uint8_t>& bytes) {
-    ASSERT_EQ(RegSetKeyValueA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, name_.c_str(),
+    ASSERT_EQ(platform_test::SetRecordValue(name_.c_str(),
                               REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size())),
               ERROR_SUCCESS);
   }

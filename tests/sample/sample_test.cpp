@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_view.h"
 #include "tests/support/engine_runner.h"
 #include "tests/support/pending_operations.h"
 
@@ -28,7 +29,8 @@ std::string Folder(int csidl) {
 
 std::string RegistryText(const char* key_path, const char* value) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "";
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | platform::kDefaultRegistryView, &key) != ERROR_SUCCESS)
+    return "";
   char data[1024] = {};
   DWORD size = sizeof(data) - 1;
   DWORD type = 0;
@@ -39,7 +41,8 @@ std::string RegistryText(const char* key_path, const char* value) {
 
 bool KeyExists(const char* key_path) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | platform::kDefaultRegistryView, &key) != ERROR_SUCCESS)
+    return false;
   RegCloseKey(key);
   return true;
 }
@@ -47,7 +50,8 @@ bool KeyExists(const char* key_path) {
 std::vector<uint8_t> SetupRecord() {
   HKEY key;
   std::vector<uint8_t> record;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0, KEY_READ, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0, KEY_READ | platform::kDefaultRegistryView, &key) !=
+      ERROR_SUCCESS)
     return record;
   DWORD size = 0;
   if (RegQueryValueExA(key, "Pebblenote", nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/registry_view.h"
 #include "tests/startup/startup_support.h"
 #include "tests/support/pending_operations.h"
 
@@ -171,7 +172,7 @@ class StoredRecord : public ::testing::Test {
   static constexpr char kProduct[] = "Probe Record Product";
   void TearDown() override {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0, KEY_ALL_ACCESS, &key) ==
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0, KEY_ALL_ACCESS | platform::kDefaultRegistryView, &key) ==
         ERROR_SUCCESS) {
       RegDeleteValueA(key, kProduct);
       RegCloseKey(key);
@@ -196,7 +197,7 @@ class StoredRecord : public ::testing::Test {
     for (int i = 0; i < 4; ++i) put16(1320 + 2 * i, options[i]);
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Corvanta", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                              KEY_ALL_ACCESS | platform::kDefaultRegistryView, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, kProduct, 0, REG_BINARY, record, sizeof(record)),
               ERROR_SUCCESS);

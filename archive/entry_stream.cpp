@@ -141,12 +141,13 @@ int32_t EntryStream::Read(uint8_t* out, uint32_t size, uint32_t* produced) {
       }
     } else {
       got = (want - done) < avail_in_ ? (want - done) : avail_in_;
-      std::memcpy(out + done, next_in_, got);
+      if (got > 0) std::memcpy(out + done, next_in_, got);
       consumed = got;
     }
     next_in_ += consumed;
     avail_in_ -= consumed;
-    crc_ = static_cast<uint32_t>(crc32(crc_, out + done, got));
+    // crc32() restarts from its initial value when given no buffer.
+    if (got > 0) crc_ = static_cast<uint32_t>(crc32(crc_, out + done, got));
     done += got;
     uncompressed_left_ -= got;
     if (status != kZipOk) break;

@@ -7,7 +7,7 @@
 
 namespace archive {
 
-using zip::kBufferSize;
+using zip::kInputBlockSize;
 
 EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
   zip::LocalLayout layout;
@@ -16,10 +16,12 @@ EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
 
   EntryStream* stream = new (std::nothrow) EntryStream(state.source, password);
   if (!stream) return nullptr;
-  stream->input_ = static_cast<uint8_t*>(std::malloc(kBufferSize));
-  if (!stream->input_) {
-    delete stream;
-    return nullptr;
+  if (record.flags & zip::kFlagEncrypted) {
+    stream->input_ = static_cast<uint8_t*>(std::malloc(kInputBlockSize));
+    if (!stream->input_) {
+      delete stream;
+      return nullptr;
+    }
   }
   stream->next_compressed_ = layout.data_position;
   stream->compressed_left_ = record.compressed_size;
@@ -55,13 +57,17 @@ EntryStream::~EntryStream() {
 }
 
 int32_t EntryStream::ReadBlock() {
-  uint32_t want = compressed_left_ < kBufferSize ? compressed_left_ : kBufferSize;
-  source_.Seek(next_compressed_);
-  if (source_.ReadUpTo(input_, want) != want) return kZipDataError;
+  uint32_t want = compressed_left_ < kInputBlockSize ? compressed_left_ : kInputBlockSize;
+  const uint8_t* block = source_.At(next_compressed_, want);
+  if (!block) return kZipDataError;  // the data runs past the end of the source
   next_compressed_ += want;
   compressed_left_ -= want;
-  if (encrypted_) cipher_.Decrypt(input_, want);
-  next_in_ = input_;
+  if (encrypted_) {
+    cipher_.Decrypt(block, input_, want);
+    next_in_ = input_;
+  } else {
+    next_in_ = block;
+  }
   avail_in_ = want;
   return kZipOk;
 }

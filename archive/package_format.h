@@ -87,6 +87,14 @@ inline constexpr uint8_t kTimestampFlags = 0x07;  // mtime, atime, ctime
 // Payloads must fit the format's 32-bit sizes.
 inline constexpr uint64_t kMaxPayloadSize = 0xFFFFFFFFull;
 
+// What the packer writes stays below 2 GB: the engine's entry record holds
+// sizes as int32, and the engine, a 32-bit process, maps its whole image.
+// Every payload, its compressed archive and the whole package keep to this.
+inline constexpr uint32_t kMaxPackedSize = 0x7FFFFFFF;
+
+// The encryption header's free bytes (all but the check byte).
+inline constexpr uint32_t kEncryptionHeaderFreeBytes = 11;
+
 }  // namespace package
 
 #endif  // ARCHIVE_PACKAGE_FORMAT_H_

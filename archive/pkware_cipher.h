@@ -71,8 +71,20 @@ class PkwareCipher {
     key2_ = k2;
   }
 
+  // Encrypts a block in place, with the keys in locals as in Decrypt.
   void Encrypt(uint8_t* data, size_t size) {
-    for (size_t i = 0; i < size; ++i) data[i] = EncryptByte(data[i]);
+    uint32_t k0 = key0_, k1 = key1_, k2 = key2_;
+    for (size_t i = 0; i < size; ++i) {
+      uint32_t temp = (k2 | 2u) & 0xFFFFu;
+      uint8_t plain = data[i];
+      data[i] = static_cast<uint8_t>(plain ^ static_cast<uint8_t>((temp * (temp ^ 1u)) >> 8));
+      k0 = Crc32Byte(k0, plain);
+      k1 = (k1 + (k0 & 0xFFu)) * 134775813u + 1u;
+      k2 = Crc32Byte(k2, static_cast<uint8_t>(k1 >> 24));
+    }
+    key0_ = k0;
+    key1_ = k1;
+    key2_ = k2;
   }
 
  private:

@@ -32,8 +32,6 @@ wine_start() {
     # hides; unmanaged windows do not wait.
     "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
         >/dev/null 2>&1 </dev/null
-    "$WINESERVER" -w >/dev/null 2>&1 </dev/null || true
-    "$WINESERVER" -p >/dev/null 2>&1 </dev/null
 }
 
 wine_stop() {

@@ -1,0 +1,40 @@
+// `dispack build`: packs a script and payload files into a copy of the
+// engine executable.
+#ifndef PACKER_PACKAGE_BUILDER_H_
+#define PACKER_PACKAGE_BUILDER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "packer/status.h"
+
+namespace packer {
+
+// libdeflate level 7: on the benchmark's mixed files and on a set of
+// Windows DLLs it packs 4 to 20 times faster than makensis with zlib and
+// writes 1 to 1.5% smaller packages; levels 8 and 9 save under 1% more for
+// twice to three times the time.
+inline constexpr int kDefaultLevel = 7;
+
+struct BuildOptions {
+  std::string output;
+  std::string engine;
+  std::string license;  // empty: keep the engine's own licence text
+  std::string script;
+  std::vector<std::string> payloads;
+  int level = kDefaultLevel;
+  // When set, every entry time and the image's TimeDateStamp.
+  std::optional<int64_t> source_date_epoch;
+  bool show_progress = false;  // on stderr
+  unsigned threads = 0;        // 0: one per core
+};
+
+// Builds the package. `notes` receives lines worth telling the user that
+// are not errors (overlay data that was moved).
+Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes);
+
+}  // namespace packer
+
+#endif  // PACKER_PACKAGE_BUILDER_H_

@@ -1,0 +1,224 @@
+#include "packer/package_reader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "archive/package_format.h"
+#include "archive/zip_reader.h"
+#include "packer/file_util.h"
+#include "packer/package_layout.h"
+#include "packer/payload_set.h"
+#include "packer/pe_image.h"
+#include "packer/resource_tree.h"
+
+namespace packer {
+namespace {
+
+struct HandleCloser {
+  void operator()(archive::ArchiveHandle* h) const { archive::CloseArchive(h); }
+};
+using UniqueArchive = std::unique_ptr<archive::ArchiveHandle, HandleCloser>;
+
+// One payload resource of a package.
+struct PayloadResource {
+  std::string resource_name;
+  std::shared_ptr<const ResourceData> data;
+};
+
+Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource>* out) {
+  std::vector<uint8_t> bytes;
+  Status s = ReadWholeFile(path, UINT32_MAX, &bytes);
+  if (!s.ok()) return s;
+  PeImage image;
+  s = PeImage::Parse(std::move(bytes), &image);
+  if (!s.ok()) return Status::FileError(path, s.message());
+  ResourceTree tree;
+  s = ResourceTree::Read(image, &tree);
+  if (!s.ok()) return Status::FileError(path, s.message());
+  const ResourceEntry* type = tree.root().Find(ResourceKey::Id(package::kResourceTypeRcdata));
+  if (!type || !type->directory) return Status::Ok();
+  for (const ResourceEntry& name : type->directory->entries) {
+    if (!name.key.is_name || !name.directory) continue;
+    // The loader's language choice: neutral first, else the first one.
+    const ResourceEntry* lang = name.directory->Find(ResourceKey::Id(package::kLanguageNeutral));
+    if (!lang && !name.directory->entries.empty()) lang = &name.directory->entries.front();
+    if (!lang || !lang->data) continue;
+    out->push_back({name.key.ToString(), lang->data});
+  }
+  return Status::Ok();
+}
+
+Status OpenPayload(const std::string& path, const PayloadResource& r, UniqueArchive* handle,
+                   int32_t* index, archive::ArchiveEntry* entry) {
+  const std::vector<uint8_t>& bytes = r.data->bytes;
+  handle->reset(archive::OpenArchive(bytes.data(), static_cast<uint32_t>(bytes.size()),
+                                     package::kPassword));
+  if (!*handle) return Status::FileError(path, "payload " + r.resource_name + " is not a ZIP archive");
+  int32_t status = archive::FindEntry(handle->get(), r.resource_name.c_str(), 1, index, entry);
+  if (status != archive::kZipOk)
+    return Status::FileError(path, "payload " + r.resource_name + ": " + ReaderStatusText(status));
+  return Status::Ok();
+}
+
+// True when `name` (a sanitised entry name) stays inside the target folder:
+// not absolute, no ".." component.
+bool StaysInside(const std::string& name) {
+  if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("/\\", start);
+    if (end == std::string::npos) end = name.size();
+    if (name.compare(start, end - start, "..") == 0 && end - start == 2) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+Status ExtractOne(const std::string& path, archive::ArchiveHandle* handle, int32_t index,
+                  const std::string& entry_name, const std::string& folder) {
+  std::string relative = entry_name;
+  for (char& c : relative)
+    if (c == '\\') c = '/';
+  std::string target = JoinPath(folder, relative);
+  int32_t status = archive::ExtractEntryToFile(handle, index, target.c_str());
+  if (status == archive::kZipOk) return Status::Ok();
+  int error = errno;
+  const char* created = archive::LastCreatedFile(handle);
+  if (created && *created) ::unlink(created);
+  std::string problem = ReaderStatusText(status);
+  if (status == archive::kZipCannotOpen && error) problem += " (" + std::string(std::strerror(error)) + ")";
+  return Status::FileError(path, "entry " + entry_name + ": " + problem);
+}
+
+// Creates `folder` and any missing parents.
+Status EnsureFolder(const std::string& folder) {
+  struct stat st;
+  if (::stat(folder.c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) return Status::FileError(folder, "not a folder");
+    return Status::Ok();
+  }
+  const std::string parent = DirName(folder);
+  if (parent != folder && parent != "." && parent != "/") {
+    Status s = EnsureFolder(parent);
+    if (!s.ok()) return s;
+  }
+  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+    return Status::FileError(folder, std::strerror(errno));
+  return Status::Ok();
+}
+
+}  // namespace
+
+std::string ReaderStatusText(int32_t status) {
+  switch (status) {
+    case archive::kZipOk: return "success";
+    case archive::kZipCannotOpen: return "cannot open the archive or create the target file";
+    case archive::kZipWriteFailed: return "writing the target file failed";
+    case archive::kZipNotFound: return "no entry of that name";
+    case archive::kZipMoreData: return "more data than the buffer holds";
+    case archive::kZipInconsistent: return "local header disagrees with the central directory";
+    case archive::kZipExtraUnreadable: return "unreadable extra field";
+    case archive::kZipWrongPassword: return "wrong password";
+    case archive::kZipBadArgument: return "bad argument";
+    case archive::kZipDataError: return "corrupt compressed data";
+    case archive::kZipCrcMismatch: return "CRC-32 mismatch";
+    case archive::kZipSizeMismatch: return "size differs from the declared size";
+    case archive::kZipPathTooLong: return "target path longer than 259 characters";
+    default: {
+      char text[32];
+      std::snprintf(text, sizeof(text), "reader status 0x%08x", static_cast<unsigned>(status));
+      return text;
+    }
+  }
+}
+
+Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads) {
+  std::vector<PayloadResource> resources;
+  Status s = ReadPayloadResources(path, &resources);
+  if (!s.ok()) return s;
+  for (const PayloadResource& r : resources) {
+    UniqueArchive handle;
+    int32_t index;
+    archive::ArchiveEntry entry;
+    s = OpenPayload(path, r, &handle, &index, &entry);
+    if (!s.ok()) return s;
+    // The reader's record has no CRC-32; the central record holds it.
+    PackageLayout layout;
+    s = ReadPackageLayout(r.data->bytes.data(), r.data->bytes.size(), &layout);
+    if (!s.ok()) return Status::FileError(path, "payload " + r.resource_name + ": " + s.message());
+    PayloadInfo info;
+    info.name = entry.name;
+    info.size = static_cast<uint32_t>(entry.uncompressed_size);
+    info.compressed_size = static_cast<uint32_t>(entry.compressed_size);
+    info.crc32 = layout.crc32;
+    payloads->push_back(info);
+  }
+  return Status::Ok();
+}
+
+Status ExtractPackage(const std::string& path, const std::vector<std::string>& names,
+                      const std::string& folder) {
+  std::vector<PayloadResource> resources;
+  Status s = ReadPayloadResources(path, &resources);
+  if (!s.ok()) return s;
+  std::vector<const PayloadResource*> chosen;
+  if (names.empty()) {
+    for (const PayloadResource& r : resources) chosen.push_back(&r);
+  } else {
+    for (const std::string& name : names) {
+      const PayloadResource* found = nullptr;
+      for (const PayloadResource& r : resources)
+        if (EqualsIgnoreCase(r.resource_name, name)) found = &r;
+      if (!found) return Status::FileError(path, "no payload named " + name);
+      chosen.push_back(found);
+    }
+  }
+  s = EnsureFolder(folder);
+  if (!s.ok()) return s;
+  for (const PayloadResource* r : chosen) {
+    UniqueArchive handle;
+    int32_t index;
+    archive::ArchiveEntry entry;
+    s = OpenPayload(path, *r, &handle, &index, &entry);
+    if (!s.ok()) return s;
+    if (!PayloadNameProblem(entry.name).empty())
+      return Status::FileError(path, "payload " + r->resource_name + " holds an entry named \"" +
+                                         entry.name + "\", which is not a payload name");
+    s = ExtractOne(path, handle.get(), index, entry.name, folder);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+Status UnzipArchive(const std::string& path, const char* password, const std::string& folder) {
+  std::vector<uint8_t> bytes;
+  Status s = ReadWholeFile(path, UINT32_MAX, &bytes);
+  if (!s.ok()) return s;
+  UniqueArchive handle(
+      archive::OpenArchive(bytes.data(), static_cast<uint32_t>(bytes.size()), password));
+  if (!handle) return Status::FileError(path, "not a ZIP archive the reader can open");
+  archive::ArchiveEntry summary;
+  int32_t status = archive::GetEntry(handle.get(), -1, &summary);
+  if (status != archive::kZipOk) return Status::FileError(path, ReaderStatusText(status));
+  s = EnsureFolder(folder);
+  if (!s.ok()) return s;
+  for (int32_t i = 0; i < summary.index; ++i) {
+    archive::ArchiveEntry entry;
+    status = archive::GetEntry(handle.get(), i, &entry);
+    if (status != archive::kZipOk)
+      return Status::FileError(path, "entry " + std::to_string(i) + ": " + ReaderStatusText(status));
+    if (!StaysInside(entry.name))
+      return Status::FileError(path, "entry \"" + std::string(entry.name) +
+                                         "\" would be written outside the target folder");
+    s = ExtractOne(path, handle.get(), i, entry.name, folder);
+    if (!s.ok()) return s;
+  }
+  return Status::Ok();
+}
+
+}  // namespace packer

@@ -38,7 +38,7 @@ EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
   }
   stream->encrypted_ = (record.flags & zip::kFlagEncrypted) != 0;
   if (stream->encrypted_) {
-    stream->header_left_ = 12;
+    stream->header_left_ = package::kEncryptionHeaderSize;
     // With sizes and CRC in a data descriptor the writer did not know the
     // CRC when it wrote the header, so the check byte is taken from the time.
     stream->check_byte_ = (record.flags & zip::kFlagDataDescriptor)

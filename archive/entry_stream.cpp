@@ -7,7 +7,7 @@
 
 namespace archive {
 
-using zip::kBufferSize;
+using zip::kInputBlockSize;
 
 EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
   zip::LocalLayout layout;
@@ -16,10 +16,12 @@ EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
 
   EntryStream* stream = new (std::nothrow) EntryStream(state.source, password);
   if (!stream) return nullptr;
-  stream->input_ = static_cast<uint8_t*>(std::malloc(kBufferSize));
-  if (!stream->input_) {
-    delete stream;
-    return nullptr;
+  if (record.flags & zip::kFlagEncrypted) {
+    stream->input_ = static_cast<uint8_t*>(std::malloc(kInputBlockSize));
+    if (!stream->input_) {
+      delete stream;
+      return nullptr;
+    }
   }
   stream->next_compressed_ = layout.data_position;
   stream->compressed_left_ = record.compressed_size;
@@ -36,7 +38,7 @@ EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
   }
   stream->encrypted_ = (record.flags & zip::kFlagEncrypted) != 0;
   if (stream->encrypted_) {
-    stream->header_left_ = 12;
+    stream->header_left_ = package::kEncryptionHeaderSize;
     // With sizes and CRC in a data descriptor the writer did not know the
     // CRC when it wrote the header, so the check byte is taken from the time.
     stream->check_byte_ = (record.flags & zip::kFlagDataDescriptor)
@@ -55,13 +57,17 @@ EntryStream::~EntryStream() {
 }
 
 int32_t EntryStream::ReadBlock() {
-  uint32_t want = compressed_left_ < kBufferSize ? compressed_left_ : kBufferSize;
-  source_.Seek(next_compressed_);
-  if (source_.ReadUpTo(input_, want) != want) return kZipDataError;
+  uint32_t want = compressed_left_ < kInputBlockSize ? compressed_left_ : kInputBlockSize;
+  const uint8_t* block = source_.At(next_compressed_, want);
+  if (!block) return kZipDataError;  // the data runs past the end of the source
   next_compressed_ += want;
   compressed_left_ -= want;
-  if (encrypted_) cipher_.Decrypt(input_, want);
-  next_in_ = input_;
+  if (encrypted_) {
+    cipher_.Decrypt(block, input_, want);
+    next_in_ = input_;
+  } else {
+    next_in_ = block;
+  }
   avail_in_ = want;
   return kZipOk;
 }
@@ -141,12 +147,13 @@ int32_t EntryStream::Read(uint8_t* out, uint32_t size, uint32_t* produced) {
       }
     } else {
       got = (want - done) < avail_in_ ? (want - done) : avail_in_;
-      std::memcpy(out + done, next_in_, got);
+      if (got > 0) std::memcpy(out + done, next_in_, got);
       consumed = got;
     }
     next_in_ += consumed;
     avail_in_ -= consumed;
-    crc_ = static_cast<uint32_t>(crc32(crc_, out + done, got));
+    // crc32() restarts from its initial value when given no buffer.
+    if (got > 0) crc_ = static_cast<uint32_t>(crc32(crc_, out + done, got));
     done += got;
     uncompressed_left_ -= got;
     if (status != kZipOk) break;

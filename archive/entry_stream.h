@@ -1,8 +1,9 @@
 // The read state of one archive entry: decrypts, inflates and checks its
 // data as the caller pulls it.
 //
-// Compressed input is read from the source in blocks of kBufferSize bytes and
-// decrypted in place. The running CRC-32 and the count of bytes produced are
+// Compressed input is taken from the source in blocks of kInputBlockSize
+// bytes; encrypted blocks are decrypted into the stream's input buffer on the
+// way, plain ones are inflated straight from the source. The running CRC-32 and the count of bytes produced are
 // checked when the last declared byte has been produced: the deflate stream
 // must end there, producing nothing more, and the CRC-32 must match the
 // central record. Only then does the stream report its end.
@@ -47,7 +48,7 @@ class EntryStream {
   int32_t Finish();
 
   ByteSource source_;
-  uint8_t* input_ = nullptr;        // kBufferSize bytes
+  uint8_t* input_ = nullptr;        // kInputBlockSize bytes, encrypted entries only
   const uint8_t* next_in_ = nullptr;
   uint32_t avail_in_ = 0;
   z_stream inflate_ = {};

@@ -49,15 +49,19 @@ class PkwareCipher {
     return cipher;
   }
 
-  // Decrypts a block in place. The keys live in locals for the loop: stores
-  // through a byte pointer could alias the members and would force the
-  // compiler to reload them for every byte.
-  void Decrypt(uint8_t* data, size_t size) {
+  // Decrypts a block in place.
+  void Decrypt(uint8_t* data, size_t size) { Decrypt(data, data, size); }
+
+  // Decrypts `size` bytes from `in` to `out` (which may be the same). The
+  // keys live in locals for the loop: stores through a byte pointer could
+  // alias the members and would force the compiler to reload them for every
+  // byte.
+  void Decrypt(const uint8_t* in, uint8_t* out, size_t size) {
     uint32_t k0 = key0_, k1 = key1_, k2 = key2_;
     for (size_t i = 0; i < size; ++i) {
       uint32_t temp = (k2 | 2u) & 0xFFFFu;
-      uint8_t plain = static_cast<uint8_t>(data[i] ^ static_cast<uint8_t>((temp * (temp ^ 1u)) >> 8));
-      data[i] = plain;
+      uint8_t plain = static_cast<uint8_t>(in[i] ^ static_cast<uint8_t>((temp * (temp ^ 1u)) >> 8));
+      out[i] = plain;
       k0 = Crc32Byte(k0, plain);
       k1 = (k1 + (k0 & 0xFFu)) * 134775813u + 1u;
       k2 = Crc32Byte(k2, static_cast<uint8_t>(k1 >> 24));

@@ -101,13 +101,13 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   if (!stream) return kZipDataError;
   reader->stream = stream;  // owned by the reader until closed below
   if (!reader->extraction_buffer) {
-    reader->extraction_buffer = static_cast<uint8_t*>(std::malloc(zip::kBufferSize));
+    reader->extraction_buffer = static_cast<uint8_t*>(std::malloc(zip::kOutputBlockSize));
   }
   status = kZipDataError;
   if (reader->extraction_buffer) {
     for (;;) {
       uint32_t got = 0;
-      status = stream->Read(reader->extraction_buffer, zip::kBufferSize, &got);
+      status = stream->Read(reader->extraction_buffer, zip::kOutputBlockSize, &got);
       if (status != kZipOk) break;
       if (got > 0 && !file.Write(reader->extraction_buffer, got)) {
         status = kZipWriteFailed;

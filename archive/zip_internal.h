@@ -14,7 +14,12 @@ class EntryStream;
 
 namespace zip {
 
-inline constexpr uint32_t kBufferSize = 16384;  // input and output blocks
+// Compressed input is read and decrypted in blocks of kInputBlockSize bytes.
+inline constexpr uint32_t kInputBlockSize = 16384;
+// File extractions write blocks of up to kOutputBlockSize bytes. Large blocks
+// matter for speed: each inflate call ends by copying its output into the
+// inflate window, and each block costs a write call.
+inline constexpr uint32_t kOutputBlockSize = 262144;
 inline constexpr int kMaxNameCompare = 256;     // longest name FindEntry compares
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
@@ -92,7 +97,7 @@ struct ArchiveReader {
   ArchiveEntry cached_entry = {};    // filled by the last GetEntry
   int32_t cached_index = -1;
   char* password = nullptr;          // own copy, or null
-  uint8_t* extraction_buffer = nullptr;  // kBufferSize bytes, made on first use
+  uint8_t* extraction_buffer = nullptr;  // kOutputBlockSize bytes, made on first use
   char base_directory[kArchivePathSize] = {};
   bool base_directory_usable = false;    // false when the current directory did not fit
   char last_created[kArchivePathSize] = {};

@@ -40,6 +40,11 @@ function(engine_library name)
     engine_code_options(${name}_san)
     target_include_directories(${name}_san PUBLIC ${PROJECT_SOURCE_DIR})
     target_compile_options(${name}_san PRIVATE ${ENGINE_SANITIZER_FLAGS})
+    # The fuzzers link these twins: coverage instrumentation lets libFuzzer
+    # see into the library, not only into the fuzz target itself.
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      target_compile_options(${name}_san PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
     set(san_deps)
     foreach(dep IN LISTS ARG_DEPENDS)
       list(APPEND san_deps ${dep}_san)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "engine/run_state.h"
@@ -282,5 +283,32 @@ TEST(Payload, SearchesTheRunStateModule) {
   }
   FreeLibrary(data);
 }
+
+#if ARCHIVE_TEST_PACKED_BY_DISPACK
+TEST(Payload, PayloadsCarryThePackageLayout) {
+  // This executable was packed by dispack: every payload is a one-entry
+  // archive laid out as the package format prescribes.
+  HMODULE self = GetModuleHandleA(nullptr);
+  for (const char* name : kPayloads) {
+    HRSRC resource = FindResourceA(self, name, MAKEINTRESOURCEA(10));
+    ASSERT_NE(resource, nullptr) << name;
+    const uint8_t* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(self, resource)));
+    DWORD size = SizeofResource(self, resource);
+    ASSERT_TRUE(bytes && size > 30 + 22) << name;
+    auto u16 = [&](size_t at) { return static_cast<unsigned>(bytes[at] | bytes[at + 1] << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | static_cast<uint32_t>(u16(at + 2)) << 16; };
+    EXPECT_EQ(u32(0), 0x04034B50u) << name;
+    EXPECT_EQ(u16(6), 0x0009u) << name;  // encrypted, data descriptor
+    EXPECT_EQ(u16(8), 8u) << name;       // deflate
+    size_t end = size - 22;
+    EXPECT_EQ(u32(end), 0x06054B50u) << name;
+    EXPECT_EQ(u16(end + 10), 1u) << name;  // one entry
+    size_t central = u32(end + 16);
+    ASSERT_LT(central + 46, size) << name;
+    EXPECT_EQ(u16(central + 4), 0x0B17u) << name;
+    EXPECT_EQ(u32(central + 38), 0x80000000u) << name;
+  }
+}
+#endif
 
 }  // namespace

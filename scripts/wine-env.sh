@@ -15,6 +15,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 wine_start() {
     mkdir -p "$WINEPREFIX"
+    # A new prefix links the user's Desktop and Documents folders to $HOME;
+    # a home of the prefix's own keeps what programs put there inside the
+    # build tree.
+    export HOME="$WINEPREFIX.home"
+    mkdir -p "$HOME"
     if [ -z "${DISPLAY:-}" ] || [ -n "${WINE_ENV_OWN_XVFB:-}" ]; then
         # -displayfd picks a free display number and reports it.
         fifo=$(mktemp -u)

@@ -7,21 +7,20 @@
 ROOT := $(CURDIR)
 DISPACK := $(ROOT)/build/native/packer/dispack
 
-.PHONY: all deps configure build test demo bench clean
+.PHONY: all deps build test demo bench clean
 
 all: build
 
 deps:
 	@./scripts/install-deps.sh
 
-configure: deps
+# The native tree comes first: the Windows tests are packed with its dispack.
+build: deps
 	@cmake --preset native >/dev/null
-	@cmake --preset win64 -DDISPACK_EXECUTABLE=$(DISPACK) >/dev/null
-	@cmake --preset win32 >/dev/null
-
-build: configure
 	@cmake --build --preset native
+	@cmake --preset win64 -DDISPACK_EXECUTABLE=$(DISPACK) >/dev/null
 	@cmake --build --preset win64
+	@cmake --preset win32 >/dev/null
 	@cmake --build --preset win32 --target engine
 	@./scripts/collect-dist.sh
 

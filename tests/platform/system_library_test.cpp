@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/win32_handles.h"
 
 namespace {
@@ -81,6 +83,29 @@ TEST(Win32HandlesTest, OwnersCloseAndKeepTheLastError) {
                                           nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_FALSE(file);
   EXPECT_EQ(file.get(), INVALID_HANDLE_VALUE);
+}
+
+TEST(SystemLibraryTest, PlantedDllBesideTheProgramIsNotLoadedOnceRestricted) {
+  // A DLL planted in the program's own folder, as in a downloads folder.
+  char self[MAX_PATH] = {};
+  ASSERT_NE(GetModuleFileNameA(nullptr, self, MAX_PATH), 0u);
+  std::string planted = self;
+  planted = planted.substr(0, planted.find_last_of('\\') + 1) + "plantedtest.dll";
+  char system[MAX_PATH] = {};
+  ASSERT_NE(GetSystemDirectoryA(system, MAX_PATH), 0u);
+  ASSERT_TRUE(CopyFileA((std::string(system) + "\\version.dll").c_str(), planted.c_str(), FALSE));
+
+  // Before: the default search finds it beside the program.
+  HMODULE before = LoadLibraryA("plantedtest.dll");
+  ASSERT_NE(before, nullptr);
+  FreeLibrary(before);
+
+  ASSERT_TRUE(platform::RestrictDllSearchToSystem());
+  HMODULE after = LoadLibraryA("plantedtest.dll");
+  EXPECT_EQ(after, nullptr);
+  if (after) FreeLibrary(after);
+  EXPECT_EQ(LoadSystemLibrary("plantedtest.dll"), nullptr);
+  DeleteFileA(planted.c_str());
 }
 
 }  // namespace

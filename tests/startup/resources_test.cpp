@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "archive/payload.h"
+#include "engine/run_state.h"
 #include "engine/string_ids.h"
 #include "tests/startup/startup_support.h"
 
@@ -59,6 +61,80 @@ TEST_F(EngineResources, ManifestAndIcons) {
   EXPECT_NE(FindResourceA(module_, MAKEINTRESOURCEA(101), MAKEINTRESOURCEA(14)), nullptr);
   EXPECT_NE(FindResourceA(module_, MAKEINTRESOURCEA(102), MAKEINTRESOURCEA(14)), nullptr);
   EXPECT_NE(FindResourceA(module_, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)), nullptr);
+}
+
+}  // namespace
+}  // namespace startup_tests
+
+namespace startup_tests {
+namespace {
+
+// The payload code over a real packed engine: the test package "reboot" is
+// the x86_64 engine packed by dispack with Setup.dis and Program.dll.
+class PackedEnginePayloads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryExA(PackagePath("reboot", "Setup.exe").c_str(), nullptr,
+                             LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module_, nullptr);
+    engine::Run().instance = module_;
+    folder_ = testing_support::MakeTestFolder("PackedEnginePayloads");
+  }
+  void TearDown() override {
+    engine::Run().instance = nullptr;
+    FreeLibrary(module_);
+    testing_support::RemoveTree(folder_);
+  }
+  static std::string Source(const char* name) {
+    return testing_support::ReadWholeFile(std::string(STARTUP_PACKAGES_SOURCE) + "\\reboot\\" +
+                                          name);
+  }
+  HMODULE module_ = nullptr;
+  std::string folder_;
+};
+
+TEST_F(PackedEnginePayloads, FoundInAnyLetterCaseToFileAndToMemory) {
+  struct Case {
+    const char* asked;
+    const char* file;
+  } cases[] = {{"Setup.dis", "Setup.dis"}, {"SETUP.DIS", "Setup.dis"}, {"setup.Dis", "Setup.dis"},
+               {"Program.dll", "Program.dll"}, {"program.DLL", "Program.dll"}};
+  for (const Case& c : cases) {
+    void* block = nullptr;
+    uint32_t length = 0;
+    ASSERT_EQ(archive::ExtractPayload(c.asked, nullptr, archive::kPayloadToMemory, &block,
+                                      &length, 1),
+              0)
+        << c.asked;
+    EXPECT_EQ(std::string(static_cast<char*>(block), length), Source(c.file)) << c.asked;
+    EXPECT_EQ(static_cast<char*>(block)[length], '\0');
+    archive::FreePayloadBlock(block);
+
+    const std::string target = folder_ + "\\out.bin";
+    ASSERT_EQ(archive::ExtractPayload(c.asked, target.c_str(), archive::kPayloadToFile, nullptr,
+                                      nullptr, 0),
+              0)
+        << c.asked;
+    EXPECT_EQ(testing_support::ReadWholeFile(target), Source(c.file)) << c.asked;
+  }
+}
+
+TEST_F(PackedEnginePayloads, MissingNameAndBusyTarget) {
+  void* block = nullptr;
+  uint32_t length = 0;
+  EXPECT_EQ(archive::ExtractPayload("Missing.dll", nullptr, archive::kPayloadToMemory, &block,
+                                    &length, 0),
+            17);
+  EXPECT_EQ(block, nullptr);
+  const std::string target = folder_ + "\\busy.dll";
+  ASSERT_TRUE(testing_support::WriteWholeFile(target, "in use"));
+  HANDLE holder = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(archive::ExtractPayload("Program.dll", target.c_str(), archive::kPayloadToFile,
+                                    nullptr, nullptr, 0),
+            31);
+  CloseHandle(holder);
+  EXPECT_EQ(testing_support::ReadWholeFile(target), "in use");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ mkdir -p dist/win32 dist/win64
 cp build/win32/engine/engine.exe dist/win32/engine.exe
 cp build/win64/engine/engine.exe dist/win64/engine.exe
 if [ -x build/native/packer/dispack ]; then
-    cp build/native/packer/dispack dist/dispack
+    strip -o dist/dispack build/native/packer/dispack
 fi
 echo "Products:"
 for f in dist/win32/engine.exe dist/win64/engine.exe dist/dispack; do

@@ -12,3 +12,11 @@ echo "Products:"
 for f in dist/win32/engine.exe dist/win64/engine.exe dist/dispack; do
     [ -f "$f" ] && printf '  %-24s %8d bytes\n' "$f" "$(stat -c %s "$f")"
 done
+# Both engines must stay lean and need only the system's DLLs.
+for arch in win32:i686 win64:x86_64; do
+    tree=${arch%%:*}
+    cmake -DENGINE="build/$tree/engine/engine.exe" -DMAP="build/$tree/engine/engine.map" \
+          -DOBJDUMP="${arch#*:}-w64-mingw32-objdump" -P cmake/CheckLeanEngine.cmake >/dev/null
+    printf '  %-24s %s\n' "dist/$tree/engine.exe" \
+        "$("${arch#*:}"-w64-mingw32-objdump -f "dist/$tree/engine.exe" | sed -n 's/.*file format //p'), system DLLs only"
+done

@@ -85,13 +85,13 @@ void PutU32(Bytes& out, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) out.at(at + i) = static_cast<uint8_t>((value >> (8 * i)) & 0xFF);
 }
 
-BuiltArchive BuildZip(const ArchiveSpec& spec) {
+BuiltArchive BuildZip(const ArchivePlan& plan) {
   BuiltArchive built;
   std::string archive;  // without the prefix; offsets count from here
   std::string directory;
   std::vector<size_t> local_offsets, central_offsets;
-  for (size_t n = 0; n < spec.entries.size(); ++n) {
-    const EntrySpec& e = spec.entries[n];
+  for (size_t n = 0; n < plan.entries.size(); ++n) {
+    const EntryPlan& e = plan.entries[n];
     uint32_t crc = Crc32(e.data);
     std::string payload = e.raw_compressed ? e.compressed
                           : e.method == 8  ? DeflateRaw(e.data)
@@ -161,27 +161,27 @@ BuiltArchive BuildZip(const ArchiveSpec& spec) {
   Add32(archive, 0x06054B50);
   Add16(archive, 0);
   Add16(archive, 0);
-  Add16(archive, static_cast<uint16_t>(spec.entries.size()));
-  Add16(archive, static_cast<uint16_t>(spec.entries.size()));
+  Add16(archive, static_cast<uint16_t>(plan.entries.size()));
+  Add16(archive, static_cast<uint16_t>(plan.entries.size()));
   Add32(archive, static_cast<uint32_t>(directory.size()));
   Add32(archive, static_cast<uint32_t>(directory_offset));
-  Add16(archive, static_cast<uint16_t>(spec.comment.size()));
-  archive += spec.comment;
+  Add16(archive, static_cast<uint16_t>(plan.comment.size()));
+  archive += plan.comment;
 
-  std::string all = spec.prefix + archive;
+  std::string all = plan.prefix + archive;
   built.bytes.assign(all.begin(), all.end());
-  for (size_t o : local_offsets) built.local_offsets.push_back(spec.prefix.size() + o);
+  for (size_t o : local_offsets) built.local_offsets.push_back(plan.prefix.size() + o);
   for (size_t o : central_offsets) {
-    built.central_offsets.push_back(spec.prefix.size() + directory_offset + o);
+    built.central_offsets.push_back(plan.prefix.size() + directory_offset + o);
   }
-  built.end_record_offset = spec.prefix.size() + end_offset;
+  built.end_record_offset = plan.prefix.size() + end_offset;
   return built;
 }
 
 Bytes BuildPackage(const std::string& name, const std::string& data, const char* password,
                    uint32_t dos_date_time, int32_t mtime, int32_t atime, int32_t ctime) {
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchivePlan plan;
+  EntryPlan e;
   e.name = name;
   e.data = data;
   e.password = password;
@@ -191,8 +191,8 @@ Bytes BuildPackage(const std::string& name, const std::string& data, const char*
   e.dos_date_time = dos_date_time;
   e.local_extra = TimestampExtra(0x07, {mtime, atime, ctime});
   e.central_extra = TimestampExtra(0x07, {mtime});
-  spec.entries.push_back(e);
-  return BuildZip(spec).bytes;
+  plan.entries.push_back(e);
+  return BuildZip(plan).bytes;
 }
 
 }  // namespace ziptest

@@ -16,7 +16,7 @@ using Bytes = std::vector<uint8_t>;
 inline constexpr uint32_t kSampleDosTime = (((2021 - 1980) << 9 | 6 << 5 | 15) << 16) |
                                            (13 << 11 | 45 << 5 | 30 / 2);
 
-struct EntrySpec {
+struct EntryPlan {
   std::string name;
   std::string data;
   uint16_t method = 8;                 // 0 stored, 8 deflate
@@ -38,8 +38,8 @@ struct EntrySpec {
   std::string compressed;
 };
 
-struct ArchiveSpec {
-  std::vector<EntrySpec> entries;
+struct ArchivePlan {
+  std::vector<EntryPlan> entries;
   std::string prefix;   // bytes before the archive (offsets do not count them)
   std::string comment;  // archive comment
 };
@@ -51,7 +51,7 @@ struct BuiltArchive {
   size_t end_record_offset = 0;
 };
 
-BuiltArchive BuildZip(const ArchiveSpec& spec);
+BuiltArchive BuildZip(const ArchivePlan& plan);
 
 // An archive laid out exactly as the packer writes payloads: one encrypted,
 // deflated entry with a data descriptor and "UT" blocks.

@@ -18,15 +18,15 @@ uint64_t UnixToFileTime(int64_t t) {
   return static_cast<uint64_t>(t * 10000000 + 116444736000000000ll);
 }
 
-ArchiveSpec ThreeEntries() {
-  ArchiveSpec spec;
+ArchivePlan ThreeEntries() {
+  ArchivePlan plan;
   for (const char* name : {"Setup.dis", "readme.txt", "bin/tool.exe"}) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = name;
     e.data = SampleText(300, static_cast<uint32_t>(std::strlen(name)));
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
   }
-  return spec;
+  return plan;
 }
 
 TEST(ZipDirectory, FindsEntriesByNameWithAndWithoutCase) {
@@ -57,12 +57,12 @@ TEST(ZipDirectory, FindsEntriesByNameWithAndWithoutCase) {
 }
 
 TEST(ZipDirectory, FoldsOnlyAsciiLetters) {
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchivePlan plan;
+  EntryPlan e;
   e.name = "caf\xE9_[x]";
   e.data = "x";
-  spec.entries.push_back(e);
-  OpenedArchive zip(BuildZip(spec).bytes);
+  plan.entries.push_back(e);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   int32_t index;
   EXPECT_EQ(archive::FindEntry(zip.get(), "CAF\xE9_[X]", 1, &index, nullptr), archive::kZipOk);
@@ -72,14 +72,14 @@ TEST(ZipDirectory, FoldsOnlyAsciiLetters) {
 }
 
 TEST(ZipDirectory, NamesOf256CharactersAreNeverFound) {
-  ArchiveSpec spec;
+  ArchivePlan plan;
   for (size_t length : {255u, 256u}) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = std::string(length, 'n');
     e.data = "data";
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
   }
-  OpenedArchive zip(BuildZip(spec).bytes);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   int32_t index;
   EXPECT_EQ(archive::FindEntry(zip.get(), std::string(255, 'n').c_str(), 0, &index, nullptr),
@@ -149,14 +149,14 @@ TEST(ZipDirectory, SanitisesNames) {
       {"a..b/..c", "a..b/..c"},
       {"dir/..", "dir/.."},
   };
-  ArchiveSpec spec;
+  ArchivePlan plan;
   for (const Case& c : cases) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = c.stored;
     e.data = "n";
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
   }
-  OpenedArchive zip(BuildZip(spec).bytes);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
     ArchiveEntry entry;
@@ -170,12 +170,12 @@ TEST(ZipDirectory, SanitisesNames) {
 }
 
 TEST(ZipDirectory, LongNamesAreCutToThePathBuffer) {
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchivePlan plan;
+  EntryPlan e;
   e.name = std::string(400, 'L');
   e.data = "x";
-  spec.entries.push_back(e);
-  OpenedArchive zip(BuildZip(spec).bytes);
+  plan.entries.push_back(e);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   ArchiveEntry entry;
   ASSERT_EQ(archive::GetEntry(zip.get(), 0, &entry), archive::kZipOk);
@@ -200,16 +200,16 @@ TEST(ZipDirectory, AttributesFollowTheHost) {
       {0x0314, 0x81A40021, archive::kAttributeArchive},  // Unix hosts ignore the low byte
       {0x0A14, 0, archive::kAttributeReadOnly | archive::kAttributeArchive},  // host 10
   };
-  ArchiveSpec spec;
+  ArchivePlan plan;
   for (const Case& c : cases) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = "f";
     e.data = "a";
     e.version_made_by = c.made_by;
     e.external_attributes = c.external;
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
   }
-  OpenedArchive zip(BuildZip(spec).bytes);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
     ArchiveEntry entry;
@@ -253,17 +253,17 @@ TEST(ZipDirectory, TimesComeFromDosTimeAndTheLocalUtBlock) {
       {"", "", (41u << 9 | 0u << 5 | 1u) << 16, 0, 0, 0},
       {"", "", (41u << 9 | 2u << 5 | 30u) << 16, 0, 0, 0},
   };
-  ArchiveSpec spec;
+  ArchivePlan plan;
   for (const Case& c : cases) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = "t";
     e.data = "time";
     e.local_extra = c.local_extra;
     e.central_extra = c.central_extra;
     e.dos_date_time = c.dos;
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
   }
-  OpenedArchive zip(BuildZip(spec).bytes);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   for (size_t i = 0; i < sizeof(cases) / sizeof(cases[0]); ++i) {
     ArchiveEntry entry;
@@ -276,20 +276,20 @@ TEST(ZipDirectory, TimesComeFromDosTimeAndTheLocalUtBlock) {
 
 TEST(ZipDirectory, CommentsUpTo65513BytesOpen) {
   for (size_t length : {0u, 1u, 1000u, 65513u}) {
-    ArchiveSpec spec = ThreeEntries();
-    spec.comment = std::string(length, 'c');
-    OpenedArchive zip(BuildZip(spec).bytes);
+    ArchivePlan plan = ThreeEntries();
+    plan.comment = std::string(length, 'c');
+    OpenedArchive zip(BuildZip(plan).bytes);
     EXPECT_TRUE(zip) << length;
   }
   // The end record no longer lies in the last 65535 bytes.
-  ArchiveSpec spec = ThreeEntries();
-  spec.comment = std::string(65514, 'c');
-  OpenedArchive zip(BuildZip(spec).bytes);
+  ArchivePlan plan = ThreeEntries();
+  plan.comment = std::string(65514, 'c');
+  OpenedArchive zip(BuildZip(plan).bytes);
   EXPECT_FALSE(zip);
 }
 
 TEST(ZipDirectory, EmptyArchiveOpensWithNoEntries) {
-  OpenedArchive zip(BuildZip(ArchiveSpec()).bytes);
+  OpenedArchive zip(BuildZip(ArchivePlan()).bytes);
   ASSERT_TRUE(zip);
   ArchiveEntry entry;
   ASSERT_EQ(archive::GetEntry(zip.get(), -1, &entry), archive::kZipOk);
@@ -300,16 +300,16 @@ TEST(ZipDirectory, EmptyArchiveOpensWithNoEntries) {
 }
 
 TEST(ZipDirectory, PrefixedArchivesOpen) {
-  ArchiveSpec spec = ThreeEntries();
-  spec.prefix = std::string(100, 'Z');
-  BuiltArchive built = BuildZip(spec);
+  ArchivePlan plan = ThreeEntries();
+  plan.prefix = std::string(100, 'Z');
+  BuiltArchive built = BuildZip(plan);
   {
     // Offsets relative to the archive: the 100 bytes are leading bytes.
     OpenedArchive zip(built.bytes);
     ASSERT_TRUE(zip);
     std::string data;
     ASSERT_EQ(ExtractToString(zip.get(), 2, &data), archive::kZipOk);
-    EXPECT_EQ(data, spec.entries[2].data);
+    EXPECT_EQ(data, plan.entries[2].data);
   }
   {
     // Offsets made absolute, as self-extractor tools adjust them.
@@ -325,21 +325,21 @@ TEST(ZipDirectory, PrefixedArchivesOpen) {
     ASSERT_TRUE(zip);
     std::string data;
     ASSERT_EQ(ExtractToString(zip.get(), 1, &data), archive::kZipOk);
-    EXPECT_EQ(data, spec.entries[1].data);
+    EXPECT_EQ(data, plan.entries[1].data);
   }
 }
 
 TEST(ZipDirectory, LocalHeaderMustAgreeWithTheCentralRecord) {
-  ArchiveSpec spec;
-  EntrySpec plain;
+  ArchivePlan plan;
+  EntryPlan plain;
   plain.name = "p.txt";
   plain.data = SampleText(500, 1);
-  spec.entries.push_back(plain);
-  EntrySpec described = plain;
+  plan.entries.push_back(plain);
+  EntryPlan described = plain;
   described.name = "d.txt";
   described.data_descriptor = true;
-  spec.entries.push_back(described);
-  BuiltArchive built = BuildZip(spec);
+  plan.entries.push_back(described);
+  BuiltArchive built = BuildZip(plan);
 
   struct Case {
     const char* what;

@@ -28,25 +28,25 @@ TEST(ZipExtract, RoundTripsEveryMethodAndCipherVariant) {
       SampleBytes(16384, 4), SampleText(16385, 5),
   };
   for (const Variant& v : variants) {
-    ArchiveSpec spec;
+    ArchivePlan plan;
     for (const std::string& data : contents) {
-      EntrySpec e;
-      e.name = "e" + std::to_string(spec.entries.size());
+      EntryPlan e;
+      e.name = "e" + std::to_string(plan.entries.size());
       e.data = data;
       e.method = v.method;
       e.password = v.encrypted ? kPassword : nullptr;
       e.data_descriptor = v.descriptor;
-      spec.entries.push_back(e);
+      plan.entries.push_back(e);
     }
-    OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+    OpenedArchive zip(BuildZip(plan).bytes, kPassword);
     ASSERT_TRUE(zip);
-    for (size_t i = 0; i < spec.entries.size(); ++i) {
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
       SCOPED_TRACE("method " + std::to_string(v.method) + " encrypted " +
                    std::to_string(v.encrypted) + " descriptor " + std::to_string(v.descriptor) +
                    " entry " + std::to_string(i));
       std::string out;
       ASSERT_EQ(ExtractToString(zip.get(), static_cast<int32_t>(i), &out), archive::kZipOk);
-      EXPECT_EQ(out, spec.entries[i].data);
+      EXPECT_EQ(out, plan.entries[i].data);
     }
   }
 }
@@ -70,14 +70,14 @@ TEST(ZipExtract, PackageLayoutExtracts) {
 
 TEST(ZipExtract, WrongPasswordsNeverSucceed) {
   for (bool descriptor : {false, true}) {
-    ArchiveSpec spec;
-    EntrySpec e;
+    ArchivePlan plan;
+    EntryPlan e;
     e.name = "secret.txt";
     e.data = SampleText(3000, 7);
     e.password = kPassword;
     e.data_descriptor = descriptor;
-    spec.entries.push_back(e);
-    Bytes bytes = BuildZip(spec).bytes;
+    plan.entries.push_back(e);
+    Bytes bytes = BuildZip(plan).bytes;
     int check_byte_failures = 0;
     for (int n = 0; n < 64; ++n) {
       std::string wrong = "Wrong" + std::to_string(n);
@@ -97,17 +97,17 @@ TEST(ZipExtract, WrongPasswordsNeverSucceed) {
 }
 
 TEST(ZipExtract, ResumesMemoryExtraction) {
-  ArchiveSpec spec;
+  ArchivePlan plan;
   for (int i = 0; i < 2; ++i) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = "r" + std::to_string(i);
     e.data = SampleText(40000 + i, 11 + i);
     e.password = kPassword;
-    spec.entries.push_back(e);
+    plan.entries.push_back(e);
   }
-  OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+  OpenedArchive zip(BuildZip(plan).bytes, kPassword);
   ASSERT_TRUE(zip);
-  const std::string& data = spec.entries[0].data;
+  const std::string& data = plan.entries[0].data;
 
   // One byte short, then the last byte.
   std::string buffer(data.size(), '\0');
@@ -132,7 +132,7 @@ TEST(ZipExtract, ResumesMemoryExtraction) {
   // Another index starts that entry from its beginning; coming back restarts.
   ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, piece, 100), archive::kZipMoreData);
   ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 1, piece, 100), archive::kZipMoreData);
-  EXPECT_EQ(std::string(piece, 100), spec.entries[1].data.substr(0, 100));
+  EXPECT_EQ(std::string(piece, 100), plan.entries[1].data.substr(0, 100));
   ASSERT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, piece, 100), archive::kZipMoreData);
   EXPECT_EQ(std::string(piece, 100), data.substr(0, 100));
 
@@ -144,16 +144,16 @@ TEST(ZipExtract, ResumesMemoryExtraction) {
 }
 
 TEST(ZipExtract, EmptyEntryWithEmptyBuffer) {
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchivePlan plan;
+  EntryPlan e;
   e.name = "empty";
   e.password = kPassword;
-  spec.entries.push_back(e);
-  OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+  plan.entries.push_back(e);
+  OpenedArchive zip(BuildZip(plan).bytes, kPassword);
   ASSERT_TRUE(zip);
   EXPECT_EQ(archive::ExtractEntryToMemory(zip.get(), 0, nullptr, 0), archive::kZipOk);
   // Even an empty entry proves its password.
-  OpenedArchive wrong(BuildZip(spec).bytes, "nope");
+  OpenedArchive wrong(BuildZip(plan).bytes, "nope");
   EXPECT_NE(archive::ExtractEntryToMemory(wrong.get(), 0, nullptr, 0), archive::kZipOk);
 }
 
@@ -162,11 +162,11 @@ TEST(ZipExtract, CorruptDataIsNeverReportedAsSuccess) {
   std::string deflated = DeflateRaw(data);
   struct Case {
     const char* what;
-    EntrySpec entry;
+    EntryPlan entry;
     int32_t expected;
   };
   auto base = [&](uint16_t method) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = "c";
     e.data = data;
     e.method = method;
@@ -174,13 +174,13 @@ TEST(ZipExtract, CorruptDataIsNeverReportedAsSuccess) {
   };
   std::vector<Case> cases;
   {
-    EntrySpec e = base(8);
+    EntryPlan e = base(8);
     e.override_crc = true;
     e.crc = Crc32(data) ^ 1;
     cases.push_back({"deflated, wrong CRC", e, archive::kZipCrcMismatch});
   }
   {
-    EntrySpec e = base(0);
+    EntryPlan e = base(0);
     e.override_crc = true;
     e.crc = Crc32(data) ^ 0x80000000u;
     e.password = kPassword;  // check byte from the (wrong) CRC would fail first
@@ -188,39 +188,39 @@ TEST(ZipExtract, CorruptDataIsNeverReportedAsSuccess) {
     cases.push_back({"stored, encrypted, wrong CRC", e, archive::kZipCrcMismatch});
   }
   {
-    EntrySpec e = base(8);
+    EntryPlan e = base(8);
     e.override_uncompressed_size = true;
     e.uncompressed_size = static_cast<uint32_t>(data.size() + 10);
     cases.push_back({"deflate ends before the declared size", e, archive::kZipSizeMismatch});
   }
   {
-    EntrySpec e = base(8);
+    EntryPlan e = base(8);
     e.override_uncompressed_size = true;
     e.uncompressed_size = static_cast<uint32_t>(data.size() - 10);
     cases.push_back({"deflate goes on after the declared size", e, archive::kZipSizeMismatch});
   }
   {
-    EntrySpec e = base(0);
+    EntryPlan e = base(0);
     e.override_uncompressed_size = true;
     e.uncompressed_size = static_cast<uint32_t>(data.size() - 10);
     cases.push_back({"stored, declared shorter", e, archive::kZipCrcMismatch});
   }
   {
-    EntrySpec e = base(8);
+    EntryPlan e = base(8);
     e.raw_compressed = true;
     e.compressed = deflated.substr(0, deflated.size() / 2);
     cases.push_back({"deflate stream cut", e, archive::kZipDataError});
   }
   {
-    EntrySpec e = base(8);
+    EntryPlan e = base(8);
     e.raw_compressed = true;
     e.compressed = std::string(200, '\xFF');
     cases.push_back({"not deflate", e, archive::kZipDataError});
   }
   for (const Case& c : cases) {
-    ArchiveSpec spec;
-    spec.entries.push_back(c.entry);
-    OpenedArchive zip(BuildZip(spec).bytes, kPassword);
+    ArchivePlan plan;
+    plan.entries.push_back(c.entry);
+    OpenedArchive zip(BuildZip(plan).bytes, kPassword);
     ASSERT_TRUE(zip) << c.what;
     ArchiveEntry entry;
     ASSERT_EQ(archive::GetEntry(zip.get(), 0, &entry), archive::kZipOk) << c.what;
@@ -234,13 +234,13 @@ TEST(ZipExtract, CorruptDataIsNeverReportedAsSuccess) {
 }
 
 TEST(ZipExtract, DataRunningPastTheBlockFails) {
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchivePlan plan;
+  EntryPlan e;
   e.name = "big";
   e.data = SampleBytes(5000, 3);
   e.method = 0;
-  spec.entries.push_back(e);
-  BuiltArchive built = BuildZip(spec);
+  plan.entries.push_back(e);
+  BuiltArchive built = BuildZip(plan);
   // Central and local compressed sizes claim more than the block holds.
   PutU32(built.bytes, built.local_offsets[0] + 18, 0x7FFFFFF0);
   PutU32(built.bytes, built.central_offsets[0] + 20, 0x7FFFFFF0);
@@ -272,9 +272,9 @@ class ZipExtractToFile : public ::testing::Test {
     bytes_ = BuildZip(spec_).bytes;
   }
 
-  static EntrySpec Entry(const std::string& name, const std::string& data, uint16_t made_by,
+  static EntryPlan Entry(const std::string& name, const std::string& data, uint16_t made_by,
                          uint32_t external) {
-    EntrySpec e;
+    EntryPlan e;
     e.name = name;
     e.data = data;
     e.version_made_by = made_by;
@@ -282,7 +282,7 @@ class ZipExtractToFile : public ::testing::Test {
     return e;
   }
 
-  ArchiveSpec spec_;
+  ArchivePlan spec_;
   Bytes bytes_;
   ScratchDir dir_;
 };
@@ -351,12 +351,12 @@ TEST_F(ZipExtractToFile, Failures) {
 }
 
 TEST_F(ZipExtractToFile, CrcMismatchFailsAfterCreatingTheFile) {
-  ArchiveSpec spec;
-  EntrySpec e = Entry("bad.txt", SampleText(1000, 4), 0x0B17, 0);
+  ArchivePlan plan;
+  EntryPlan e = Entry("bad.txt", SampleText(1000, 4), 0x0B17, 0);
   e.override_crc = true;
   e.crc = 1;
-  spec.entries.push_back(e);
-  OpenedArchive zip(BuildZip(spec).bytes);
+  plan.entries.push_back(e);
+  OpenedArchive zip(BuildZip(plan).bytes);
   ASSERT_TRUE(zip);
   std::string target = dir_ / "bad.txt";
   EXPECT_EQ(archive::ExtractEntryToFile(zip.get(), 0, target.c_str()), archive::kZipCrcMismatch);

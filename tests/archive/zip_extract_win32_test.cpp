@@ -15,7 +15,7 @@ using wintest::Handle;
 using wintest::ReadFileBytes;
 using wintest::ScratchDir;
 using wintest::WriteFileBytes;
-using ziptest::EntrySpec;
+using ziptest::EntryPlan;
 
 constexpr char kPassword[] = "VintrelQuarbPaxo";
 constexpr int32_t kMtime = 1500000000, kAtime = 1500000500, kCtime = 1400000000;
@@ -31,38 +31,38 @@ uint64_t ToU64(const FILETIME& ft) {
 class ZipExtractWin32 : public ::testing::Test {
  protected:
   void SetUp() override {
-    ziptest::ArchiveSpec spec;
-    EntrySpec timed;
+    ziptest::ArchivePlan plan;
+    EntryPlan timed;
     timed.name = "timed.txt";
     timed.data = ziptest::SampleText(40000, 5);
     timed.password = kPassword;
     timed.data_descriptor = true;
     timed.local_extra = ziptest::TimestampExtra(0x07, {kMtime, kAtime, kCtime});
-    spec.entries.push_back(timed);
-    EntrySpec dos = timed;
+    plan.entries.push_back(timed);
+    EntryPlan dos = timed;
     dos.name = "dos.txt";
     dos.local_extra.clear();
-    spec.entries.push_back(dos);
-    EntrySpec read_only;
+    plan.entries.push_back(dos);
+    EntryPlan read_only;
     read_only.name = "ro.txt";
     read_only.data = "read only";
     read_only.version_made_by = 0x0014;
     read_only.external_attributes = 0x21;  // read-only, archive
-    spec.entries.push_back(read_only);
-    EntrySpec folder;
+    plan.entries.push_back(read_only);
+    EntryPlan folder;
     folder.name = "folder/";
     folder.version_made_by = 0x0014;
     folder.external_attributes = 0x10;
-    spec.entries.push_back(folder);
-    spec_ = spec;
-    bytes_ = ziptest::BuildZip(spec).bytes;
+    plan.entries.push_back(folder);
+    spec_ = plan;
+    bytes_ = ziptest::BuildZip(plan).bytes;
   }
 
   archive::ArchiveHandle* Open() {
     return archive::OpenArchive(bytes_.data(), static_cast<uint32_t>(bytes_.size()), kPassword);
   }
 
-  ziptest::ArchiveSpec spec_;
+  ziptest::ArchivePlan spec_;
   ziptest::Bytes bytes_;
 };
 

@@ -25,7 +25,7 @@ struct GoodArchive {
 std::vector<GoodArchive> GoodArchives() {
   std::vector<GoodArchive> all;
   {
-    ArchiveSpec spec;
+    ArchivePlan plan;
     Bytes package = BuildPackage("Setup.dis", SampleText(3000, 1), kPassword, kSampleDosTime,
                                  1600000000, 1600000001, 1600000002);
     BuiltArchive built;
@@ -33,35 +33,35 @@ std::vector<GoodArchive> GoodArchives() {
     all.push_back({"package", built, {SampleText(3000, 1)}});
   }
   {
-    ArchiveSpec spec;
+    ArchivePlan plan;
     const uint16_t methods[] = {0, 8, 8};
     for (int i = 0; i < 3; ++i) {
-      EntrySpec e;
+      EntryPlan e;
       e.name = "entry" + std::to_string(i) + ".txt";
       e.data = i == 2 ? SampleBytes(700, 5) : SampleText(600 + 100 * i, 10 + i);
       e.method = methods[i];
       e.entry_comment = i == 1 ? "entry comment" : "";
       e.local_extra = TimestampExtra(0x03, {1500000000, 1500000001});
-      spec.entries.push_back(e);
+      plan.entries.push_back(e);
     }
-    spec.comment = "archive comment";
-    BuiltArchive built = BuildZip(spec);
+    plan.comment = "archive comment";
+    BuiltArchive built = BuildZip(plan);
     all.push_back({"plain, three entries", built,
-                   {spec.entries[0].data, spec.entries[1].data, spec.entries[2].data}});
+                   {plan.entries[0].data, plan.entries[1].data, plan.entries[2].data}});
   }
   {
-    ArchiveSpec spec;
+    ArchivePlan plan;
     for (int i = 0; i < 2; ++i) {
-      EntrySpec e;
+      EntryPlan e;
       e.name = "secret" + std::to_string(i);
       e.data = SampleText(900 + i, 20 + i);
       e.method = i == 0 ? 8 : 0;
       e.password = kPassword;
-      spec.entries.push_back(e);
+      plan.entries.push_back(e);
     }
-    spec.prefix = std::string(64, 'P');
-    BuiltArchive built = BuildZip(spec);
-    all.push_back({"encrypted, prefixed", built, {spec.entries[0].data, spec.entries[1].data}});
+    plan.prefix = std::string(64, 'P');
+    BuiltArchive built = BuildZip(plan);
+    all.push_back({"encrypted, prefixed", built, {plan.entries[0].data, plan.entries[1].data}});
   }
   return all;
 }
@@ -260,16 +260,16 @@ TEST(ZipHostile, EntryCountsBeyondTheDirectory) {
 TEST(ZipHostile, CommentHoldingTheSignatureHidesTheRecord) {
   // The record nearest the end wins: a fake one inside the comment is read
   // instead of the real one.
-  ArchiveSpec spec;
-  EntrySpec e;
+  ArchivePlan plan;
+  EntryPlan e;
   e.name = "a";
   e.data = "a";
-  spec.entries.push_back(e);
-  spec.comment = std::string("xx") + std::string("PK\x05\x06", 4) + std::string(30, '\xFF');
-  OpenedArchive refused(BuildZip(spec).bytes);
+  plan.entries.push_back(e);
+  plan.comment = std::string("xx") + std::string("PK\x05\x06", 4) + std::string(30, '\xFF');
+  OpenedArchive refused(BuildZip(plan).bytes);
   EXPECT_FALSE(refused);  // disk numbers 0xFFFF
-  spec.comment = std::string("xx") + std::string("PK\x05\x06", 4) + std::string(30, '\0');
-  OpenedArchive empty(BuildZip(spec).bytes);
+  plan.comment = std::string("xx") + std::string("PK\x05\x06", 4) + std::string(30, '\0');
+  OpenedArchive empty(BuildZip(plan).bytes);
   ASSERT_TRUE(empty);  // a consistent record of an empty archive
   ArchiveEntry summary;
   ASSERT_EQ(archive::GetEntry(empty.get(), -1, &summary), archive::kZipOk);

@@ -16,10 +16,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 wine_start() {
     mkdir -p "$WINEPREFIX"
     # A new prefix links the user's Desktop and Documents folders to $HOME;
-    # a home of the prefix's own keeps what programs put there inside the
-    # build tree.
-    export HOME="$WINEPREFIX.home"
-    mkdir -p "$HOME"
+    # a home of the prefix's own, used while the prefix is made, keeps what
+    # programs put there inside the build tree.
+    wine_home="$WINEPREFIX.home"
+    mkdir -p "$wine_home"
     if [ -z "${DISPLAY:-}" ] || [ -n "${WINE_ENV_OWN_XVFB:-}" ]; then
         # -displayfd picks a free display number and reports it.
         fifo=$(mktemp -u)
@@ -39,8 +39,8 @@ wine_start() {
     # start).
     # Without a window manager Wine waits ~2 s each time a top-level window
     # hides; unmanaged windows do not wait.
-    "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-        >/dev/null 2>&1 </dev/null
+    HOME="$wine_home" "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+        /d N /f >/dev/null 2>&1 </dev/null
 }
 
 wine_stop() {

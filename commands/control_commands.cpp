@@ -30,13 +30,12 @@ void RenderStatusText(const char* source, char* out, size_t size) {
 int CommandSet(const char* args, const char* line_end) {
   SendStatus(0, "Setting variable...");
   char name[kArgumentSize];
+  char value[kArgumentSize];
   const char* cursor = args;
   if (ParseArgument(&cursor, line_end, name) != kArgumentRead) return kResultMissingArguments;
-  char* value = Argument(1);
   if (ParseArgument(&cursor, line_end, value) != kArgumentRead) return kResultMissingArguments;
   // The name is taken as written; only the value is expanded.
-  ExpandVariables(value, kArgumentSize);
-  text::CopyBounded(Argument(0), kArgumentSize, name);
+  ExpandVariables(value, sizeof(value));
   return SetVariable(name, value) < 0 ? kResultSetFailed : kResultSuccess;
 }
 

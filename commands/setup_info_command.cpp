@@ -51,8 +51,7 @@ void StoreFlag(uint8_t* record, size_t offset, const char* variable) {
 // Stores a variable's text, cut to 259 characters so that the field keeps its
 // terminating zero; the rest of the field stays zero.
 void StoreText(uint8_t* record, size_t offset, const char* variable) {
-  text::CopyBounded(reinterpret_cast<char*>(record + offset), setup_info::kTextFieldSize,
-                    GetVariableText(variable));
+  setup_info::WriteText(record, offset, GetVariableText(variable));
 }
 
 void BuildRecord(const char* product, const char* version, uint8_t* record) {

@@ -65,30 +65,19 @@ void ProgramFilesFolder(char* path /* 260 bytes */) {
   path[size < kPathSize ? size : kPathSize - 1] = '\0';
 }
 
-// The configuration folder a first installation will get: the same rule the
-// setup information record gives later, applied to the choices made so far
-// ("#CUSTOMLOC#" 0: the desktop user's application data; 1: the custom
-// path, per user when "#INDIVIDUAL#" is set).
-void FirstInstallConfigPath(char* path /* 260 bytes */) {
+// The configuration folder a first installation will get: the one the
+// setup information record about to be written will give, derived from the
+// choices made so far ("#CUSTOMLOC#", "#INDIVIDUAL#", "#CUSTOMPATH#").
+void FirstInstallConfigPath(const char* program, char* path /* 260 bytes */) {
   path[0] = '\0';
-  const char* program = GetVariableText("#PROGRAM#");
-  const int location = GetVariableNumber("#CUSTOMLOC#");
+  uint8_t choices[setup_info::kRecordSize] = {};
+  setup_info::WriteInt16(choices, setup_info::kLocationOffset,
+                         static_cast<int16_t>(GetVariableNumber("#CUSTOMLOC#")));
+  setup_info::WriteInt16(choices, setup_info::kIndividualOffset,
+                         static_cast<int16_t>(GetVariableNumber("#INDIVIDUAL#")));
+  setup_info::WriteText(choices, setup_info::kCustomPathOffset, GetVariableText("#CUSTOMPATH#"));
   platform::ScopedDesktopUser desktop_user(true);
-  if (location == 0) {
-    char appdata[kPathSize];
-    platform::GetSpecialFolder(CSIDL_APPDATA, appdata);
-    text::FormatBounded(path, kPathSize, "%s\\%s\\%s", appdata, kMakerFolder, program);
-  } else if (location == 1) {
-    text::CopyBounded(path, kPathSize, GetVariableText("#CUSTOMPATH#"));
-    if (GetVariableNumber("#INDIVIDUAL#") != 0) {
-      char user[257];
-      DWORD size = sizeof(user);
-      if (GetUserNameA(user, &size)) {
-        text::AppendBounded(path, kPathSize, "\\");
-        text::AppendBounded(path, kPathSize, user);
-      }
-    }
-  }
+  platform::DeriveConfigPath(choices, program, path);
 }
 
 }  // namespace
@@ -206,7 +195,7 @@ void FillBuiltinVariablesStage1() {
   if (found) {
     platform::GetConfigPath(program, config);
   } else {
-    FirstInstallConfigPath(config);
+    FirstInstallConfigPath(program, config);
   }
   SetVariable("#CONFIGPATH#", config);
 

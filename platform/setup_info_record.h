@@ -55,6 +55,14 @@ inline uint32_t ReadUint32(const uint8_t* record, size_t offset) {
   return v;
 }
 
+// Stores `text` in a text field, cut to 259 characters; the rest of the
+// field is zero-padded.
+inline void WriteText(uint8_t* record, size_t offset, const char* text) {
+  size_t n = 0;
+  for (; n + 1 < kTextFieldSize && text[n] != '\0'; ++n) record[offset + n] = static_cast<uint8_t>(text[n]);
+  for (; n < kTextFieldSize; ++n) record[offset + n] = 0;
+}
+
 // Reads a text field as a zero-terminated string of at most 259 characters
 // (the field's last byte is ignored if a writer filled all 260).
 inline void ReadText(const uint8_t* record, size_t offset, char* out /* 260 bytes */) {

@@ -9,6 +9,13 @@
 
 namespace platform {
 
+// The Task Scheduler 2.0 class and the interfaces that this toolchain's
+// headers name without defining their ids.
+extern const CLSID kClsidTaskScheduler;
+extern const IID kIidTaskService;
+extern const IID kIidLogonTrigger;
+extern const IID kIidExecAction;
+
 class ComStartupTaskBackend final : public StartupTaskBackend {
  public:
   ComStartupTaskBackend() = default;

@@ -44,39 +44,6 @@ bool Is64BitSystem() {
 #endif
 }
 
-// The desktop user's application-data folder plus "\Corvanta\<program>", or
-// the custom path of the record, with "\<user name>" for per-user folders.
-// Runs while the thread acts as the desktop user. A result that does not fit
-// 260 bytes gives an empty text: a cut path would name another folder.
-void DeriveConfigPath(const uint8_t* record, const char* program, char* output) {
-  char path[kPathSize];
-  bool fits = true;
-  switch (setup_info::ReadInt16(record, setup_info::kLocationOffset)) {
-    case 0: {
-      char app_data[kPathSize];
-      GetSpecialFolder(kCsidlAppData, app_data);
-      fits = text::FormatBounded(path, sizeof(path), "%s\\Corvanta\\%s", app_data, program);
-      break;
-    }
-    case 1: {
-      setup_info::ReadText(record, setup_info::kCustomPathOffset, path);
-      if (setup_info::ReadInt16(record, setup_info::kIndividualOffset) != 0) {
-        char user[UNLEN + 1];
-        DWORD user_size = sizeof(user);
-        // Without a user name the folder stays the custom path itself.
-        if (GetUserNameA(user, &user_size)) {
-          fits = text::AppendBounded(path, sizeof(path), "\\") &&
-                 text::AppendBounded(path, sizeof(path), user);
-        }
-      }
-      break;
-    }
-    default:
-      return;  // any other location leaves the output as it was
-  }
-  text::CopyBounded(output, kPathSize, fits ? path : "");
-}
-
 }  // namespace
 
 bool IsVersionOrGreater(unsigned major, unsigned minor, unsigned service_pack_major) {
@@ -156,6 +123,36 @@ bool ReadSetupInfo(const char* program, uint8_t* record) {
   memcpy(record, block.get(), copied);
   return setup_info::ReadInt16(record, setup_info::kFormatOffset) == setup_info::kFormat;
 }
+
+void DeriveConfigPath(const uint8_t* record, const char* program, char* output) {
+  char path[kPathSize];
+  bool fits = true;
+  switch (setup_info::ReadInt16(record, setup_info::kLocationOffset)) {
+    case 0: {
+      char app_data[kPathSize];
+      GetSpecialFolder(kCsidlAppData, app_data);
+      fits = text::FormatBounded(path, sizeof(path), "%s\\Corvanta\\%s", app_data, program);
+      break;
+    }
+    case 1: {
+      setup_info::ReadText(record, setup_info::kCustomPathOffset, path);
+      if (setup_info::ReadInt16(record, setup_info::kIndividualOffset) != 0) {
+        char user[UNLEN + 1];
+        DWORD user_size = sizeof(user);
+        // Without a user name the folder stays the custom path itself.
+        if (GetUserNameA(user, &user_size)) {
+          fits = text::AppendBounded(path, sizeof(path), "\\") &&
+                 text::AppendBounded(path, sizeof(path), user);
+        }
+      }
+      break;
+    }
+    default:
+      return;  // any other location leaves the output as it was
+  }
+  text::CopyBounded(output, kPathSize, fits ? path : "");
+}
+
 
 bool GetConfigPath(const char* program, char* output) {
   uint8_t record[setup_info::kRecordSize] = {};

@@ -42,6 +42,14 @@ bool ReadSetupInfo(const char* program, uint8_t* record);
 // `output` (260 bytes). False, output untouched, when there is no record.
 bool GetConfigPath(const char* program, char* output);
 
+// The configuration folder that `record` (1328 bytes) gives `program`: the
+// application-data folder plus "\Corvanta\<program>" (location flag 0), or
+// the custom path with "\<user name>" for per-user folders (location flag
+// 1), both of the thread's current identity, so callers act as the desktop
+// user around it. Any other location flag leaves `output` (260 bytes)
+// untouched; a folder that does not fit gives an empty text.
+void DeriveConfigPath(const uint8_t* record, const char* program, char* output);
+
 }  // namespace platform
 
 #endif  // PLATFORM_SYSTEM_QUERIES_H_

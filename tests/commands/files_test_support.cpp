@@ -7,6 +7,7 @@
 #include "engine/interpreter.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
+#include "tests/support/engine_runner.h"
 #include "tests/support/pending_operations.h"
 
 namespace commands_test {
@@ -91,26 +92,7 @@ void MakeFolders(const std::string& path) {
   }
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
-      }
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  RemoveDirectoryA(path.c_str());
-}
+void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;

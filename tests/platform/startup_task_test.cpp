@@ -14,6 +14,7 @@
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/startup_task.h"
+#include "platform/startup_task_com.h"
 #include "platform/win32_handles.h"
 #include "tests/platform/platform_test_util.h"
 
@@ -21,12 +22,9 @@ namespace {
 
 using platform::ComPtr;
 
-const CLSID kClsidTaskScheduler = {
-    0x0f87369f, 0xa4e5, 0x4cfc, {0xbd, 0x3e, 0x73, 0xe6, 0x15, 0x45, 0x72, 0xdd}};
-const IID kIidTaskService = {
-    0x2faba4c7, 0x4da9, 0x4013, {0x96, 0x97, 0x20, 0xcc, 0x3f, 0xd4, 0x0f, 0x85}};
-const IID kIidExecAction = {
-    0x4c3d624d, 0xfd6b, 0x49a3, {0xb9, 0xb7, 0x09, 0xcb, 0x3c, 0xd3, 0xf0, 0x47}};
+using platform::kClsidTaskScheduler;
+using platform::kIidExecAction;
+using platform::kIidTaskService;
 
 // The test's own view of the root task folder, on a thread of its own so
 // that the thread under test keeps its COM state untouched.

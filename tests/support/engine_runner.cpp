@@ -123,6 +123,7 @@ void RemoveTree(const std::string& path) {
     } while (FindNextFileA(find, &data));
     FindClose(find);
   }
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
   RemoveDirectoryA(path.c_str());
 }
 

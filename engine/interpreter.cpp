@@ -57,7 +57,7 @@ bool FindPhase(const char* script, int n, PhaseBody* body) {
   const char* pos = script;
   for (;;) {
     ParsedCommand command = ParseCommand(pos);
-    if (command.keyword == kKeywordNone && *command.line_start == '\0') return false;
+    if (*command.line_start == '\0') return false;
     pos = command.line_end;
     if (command.keyword == kKeywordPhaseBegin &&
         ReadPhaseNumber(command.args, command.line_end) == n) {

@@ -45,7 +45,6 @@ void SetErrorState(int code) { g_error_state.store(code, std::memory_order_relax
 void ResetRunStateForTesting() {
   std::free(g_run.script_text);
   g_run.script_text = nullptr;
-  g_run.script_length = 0;
   g_run.instance = nullptr;
   g_run.module_path[0] = '\0';
   g_run.uninstall_mode = false;

@@ -46,7 +46,6 @@ struct RunState {
   bool self_removal = false;
   std::atomic<bool> cancel{false};     // the wizard was left before the end
   char* script_text = nullptr;         // the script plus a NUL; owned here
-  size_t script_length = 0;
   UseList use_list;
 };
 

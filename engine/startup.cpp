@@ -87,7 +87,6 @@ int Initialise(void* instance) {
       run.uninstall_mode ? package::kUninstallScriptName : package::kSetupScriptName, &length, 1);
   if (script == nullptr) return kResultFailure;
   run.script_text = static_cast<char*>(script);
-  run.script_length = length;
   run.script_text[length] = '\0';
 
   SetErrorState(kResultSuccess);
@@ -127,7 +126,6 @@ void FinalCleanup() {
   RunState& run = Run();
   archive::FreePayloadBlock(run.script_text);
   run.script_text = nullptr;
-  run.script_length = 0;
 }
 
 int ProcessEntry(void* instance, const char* command_line) {

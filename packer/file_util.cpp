@@ -51,8 +51,12 @@ extern "C" void RemoveTempOnSignal(int signal_number) {
 class TempFileGuard {
  public:
   explicit TempFileGuard(const std::string& path) : path_(path) {
-    std::strncpy(g_temp_path, path.c_str(), sizeof(g_temp_path) - 1);
-    g_temp_active.store(true);
+    // A cut name would make the signal handler unlink another file: only a
+    // name that fits whole is armed.
+    if (path.size() < sizeof(g_temp_path)) {
+      std::memcpy(g_temp_path, path.c_str(), path.size() + 1);
+      g_temp_active.store(true);
+    }
     for (int s : {SIGINT, SIGTERM, SIGHUP}) old_[Index(s)] = ::signal(s, RemoveTempOnSignal);
   }
   ~TempFileGuard() {

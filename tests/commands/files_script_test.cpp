@@ -30,7 +30,6 @@ class CommandScriptTest : public FileCommandsTest {
     ASSERT_NE(text, nullptr);
     memcpy(text, script.c_str(), script.size() + 1);
     engine::Run().script_text = text;
-    engine::Run().script_length = script.size();
   }
 };
 

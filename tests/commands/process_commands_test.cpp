@@ -156,7 +156,6 @@ TEST_F(ProcessCommandTest, RunOfAMissingProgramLetsTheScriptGoOn) {
                              "\\missing.exe\", , Elevated\r\nSet #AFTER#, reached\r\nPhaseEnd\r\n";
   engine::Run().script_text = static_cast<char*>(calloc(script.size() + 1, 1));
   memcpy(engine::Run().script_text, script.data(), script.size());
-  engine::Run().script_length = script.size();
   engine::SetEngineWindow(nullptr);
   EXPECT_EQ(0, engine::StartPhase(1, false));
   EXPECT_EQ(0, engine::ErrorState());

@@ -89,7 +89,6 @@ void EngineTest::LoadScript(const std::string& script) {
   std::free(run.script_text);
   run.script_text = static_cast<char*>(std::calloc(script.size() + 1, 1));
   std::memcpy(run.script_text, script.data(), script.size());
-  run.script_length = script.size();
 }
 
 }  // namespace testing_support

@@ -57,7 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (cwd[0] != '\0' && chdir(cwd) != 0) std::abort();
 
   engine::Run().script_text = script;
-  engine::Run().script_length = size;
   FuzzWindow window;
   for (int mode = 0; mode < 2; ++mode) {
     engine::Run().uninstall_mode = (mode == 1);

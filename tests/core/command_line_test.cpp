@@ -12,7 +12,7 @@
 
 namespace {
 
-using testing_support::EngineTest;
+using core_test::EngineTest;
 using CommandLineTest = EngineTest;
 
 struct Outcome {

@@ -13,8 +13,8 @@
 
 namespace {
 
-using testing_support::EngineTest;
-using testing_support::RecordingEngineWindow;
+using core_test::EngineTest;
+using core_test::RecordingEngineWindow;
 
 // A probe command in the CreateDir slot: "CreateDir code[,label]" records the
 // label (or the code) and returns the code.

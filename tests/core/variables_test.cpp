@@ -9,7 +9,7 @@
 
 namespace {
 
-using testing_support::EngineTest;
+using core_test::EngineTest;
 using VariablesTest = EngineTest;
 
 std::string Expand(const std::string& input, size_t size = 1024) {

@@ -90,13 +90,18 @@ void RemoveSelf(int exit_code) {
 
   // The command interpreter comes from the system folder, never from the
   // environment: an elevated process must not run what "ComSpec" names.
+  char system_folder[kPathSize];
   char interpreter[kPathSize];
-  UINT n = GetSystemDirectoryA(interpreter, kPathSize);
+  UINT n = GetSystemDirectoryA(system_folder, kPathSize);
   static char parameters[kRemoveParametersSize];
-  if (n > 0 && n < kPathSize && text::AppendBounded(interpreter, sizeof(interpreter), "\\cmd.exe") &&
-      file[0] != '\0' && FormatRemoveSelfParameters(file, folder, parameters, sizeof(parameters))) {
+  if (n > 0 && n < kPathSize && text::CopyBounded(interpreter, sizeof(interpreter), system_folder) &&
+      text::AppendBounded(interpreter, sizeof(interpreter), "\\cmd.exe") && file[0] != '\0' &&
+      FormatRemoveSelfParameters(file, folder, parameters, sizeof(parameters))) {
+    // The command runs in the system folder: a command whose current folder
+    // is the one to remove (an uninstaller started from its own folder)
+    // could not remove it.
     HINSTANCE started =
-        ShellExecuteA(nullptr, nullptr, interpreter, parameters, nullptr, SW_HIDE);
+        ShellExecuteA(nullptr, nullptr, interpreter, parameters, system_folder, SW_HIDE);
     if (reinterpret_cast<INT_PTR>(started) > 32) ExitProcess(static_cast<UINT>(exit_code));
   }
   // Without the command, leave the removal to the next restart.

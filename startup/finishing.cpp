@@ -28,6 +28,35 @@ constexpr unsigned kRemoveParametersSize = 2048;
 // The environment variables that hand the removal command its two paths.
 constexpr char kRemoveFileVariable[] = "CORVANTA_REMOVE_FILE";
 constexpr char kRemoveFolderVariable[] = "CORVANTA_REMOVE_FOLDER";
+// Its whole environment: the two paths and "SystemRoot", each with its name.
+constexpr size_t kRemoveEnvironmentSize = 3 * (kPathSize + 32) + 1;
+
+// Appends "name=value" and its NUL to the block at `*used`.
+bool AppendVariable(char* block, size_t size, size_t* used, const char* name, const char* value) {
+  char entry[kPathSize + 32];
+  if (!text::FormatBounded(entry, sizeof(entry), "%s=%s", name, value)) return false;
+  const size_t length = std::strlen(entry) + 1;
+  if (*used + length >= size) return false;
+  std::memcpy(block + *used, entry, length);
+  *used += length;
+  return true;
+}
+
+// The removal command's environment: its two paths, and "SystemRoot", which
+// system libraries need; nothing else, so that no other variable's value
+// can enter its commands. Names in sorted order, as the system keeps them;
+// the block ends with a second NUL.
+bool BuildRemoveEnvironment(const char* file, const char* folder, const char* windows_folder,
+                            char* block, size_t size) {
+  size_t used = 0;
+  if (!AppendVariable(block, size, &used, kRemoveFileVariable, file) ||
+      !AppendVariable(block, size, &used, kRemoveFolderVariable, folder) ||
+      !AppendVariable(block, size, &used, "SystemRoot", windows_folder)) {
+    return false;
+  }
+  block[used] = '\0';
+  return true;
+}
 
 void InitFolder(char* folder, size_t size) {
   std::memset(folder, 0, size);
@@ -67,6 +96,9 @@ int CopyInitFiles() {
 // & (Co)"). A value inserted by "%NAME%" is not expanded again, and inside
 // quotes its characters are plain text (paths cannot hold quotes); /v:off
 // keeps "!" plain as well, and /d skips the AutoRun commands of the registry.
+// The environment holds no other variable (BuildRemoveEnvironment), so even
+// an interpreter that expanded a value again would find nothing to expand in
+// a folder named "%PATH%".
 // The command retries about once a second while the file still exists, so
 // it waits for this process to end (its executable cannot be deleted while
 // it runs) and then removes the file and the emptied folder. Each attempt is
@@ -103,34 +135,33 @@ void RemoveSelf(int exit_code) {
   // runs in the system folder, so that the programs it starts by name are the
   // system's, not ones put into the current folder.
   char system_folder[kPathSize];
+  char windows_folder[kPathSize];
   char interpreter[kPathSize];
   char command_line[kRemoveParametersSize];
+  char environment[kRemoveEnvironmentSize];
   UINT n = GetSystemDirectoryA(system_folder, kPathSize);
+  UINT m = GetSystemWindowsDirectoryA(windows_folder, kPathSize);
   const bool ready =
-      n > 0 && n < kPathSize && file[0] != '\0' &&
+      n > 0 && n < kPathSize && m > 0 && m < kPathSize && file[0] != '\0' &&
       text::FormatBounded(interpreter, sizeof(interpreter), "%s\\cmd.exe", system_folder) &&
       text::FormatBounded(command_line, sizeof(command_line), "\"%s\" ", interpreter) &&
       FormatRemoveSelfParameters(command_line + std::strlen(command_line),
                                  static_cast<unsigned>(sizeof(command_line) -
                                                        std::strlen(command_line))) &&
-      SetEnvironmentVariableA(kRemoveFileVariable, file) &&
-      SetEnvironmentVariableA(kRemoveFolderVariable, folder);
+      BuildRemoveEnvironment(file, folder, windows_folder, environment, sizeof(environment));
   if (ready) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION info = {};
-    // The command inherits this process's environment, the two paths with it.
     if (CreateProcessA(interpreter, command_line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                       nullptr, system_folder, &startup, &info)) {
+                       environment, system_folder, &startup, &info)) {
       CloseHandle(info.hThread);
       CloseHandle(info.hProcess);
       ExitProcess(static_cast<UINT>(exit_code));
     }
   }
-  SetEnvironmentVariableA(kRemoveFileVariable, nullptr);
-  SetEnvironmentVariableA(kRemoveFolderVariable, nullptr);
   // Without the command, leave the removal to the next restart.
   if (file[0] != '\0') {
     MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -75,19 +75,24 @@ void StagedCopy::DiscardFresh() {
   filled_ = false;
 }
 
+int StagedCopy::CopyAndAmend(const char* path) {
+  const int result = archive::CopyFileOrPayload(source_, path);
+  if (result != kResultSuccess || amend_ == nullptr) return result;
+  return amend_(path, amend_context_);
+}
+
 bool StagedCopy::Fill(int* result) {
   if (!CreateFreshFile(destination_, &fresh_)) {
     // No fresh file: the old way, straight onto the destination.
-    *result = archive::CopyFileOrPayload(source_, destination_);
-    if (*result == kResultSuccess && amend_ != nullptr) *result = amend_(destination_, amend_context_);
+    *result = CopyAndAmend(destination_);
     return false;
   }
-  *result = archive::CopyFileOrPayload(source_, fresh_.c_str());
-  if (*result == kResultSuccess && amend_ != nullptr) *result = amend_(fresh_.c_str(), amend_context_);
+  *result = CopyAndAmend(fresh_.c_str());
   if (*result != kResultSuccess) {
     DiscardFresh();
-    // A destination held open was found before any byte was copied when the
-    // copy went straight onto it; it still is, so that REBOOTIFLOCKED can act.
+    // Written straight onto, a destination held open was reported as in use
+    // before any byte was copied. A failed copy keeps that report, so that
+    // REBOOTIFLOCKED can still act on it.
     if (*result == kResultCopyFailed && HeldOpenWithoutSharing(destination_)) {
       *result = kResultFileInUse;
     }

@@ -52,6 +52,8 @@ class StagedCopy {
   // place; otherwise the attempt is over and `*result` is its outcome (also
   // 0, when the copy went straight onto the destination and succeeded).
   bool Fill(int* result);
+  // Copies the source to `path` and amends the copy.
+  int CopyAndAmend(const char* path);
   void DiscardFresh();
 
   const char* source_;

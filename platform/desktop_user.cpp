@@ -117,8 +117,8 @@ int LaunchAsDesktopUser(const char* program, const char* parameters, DWORD* exit
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!create_with_token(token.get(), 0, application ? wide_application : nullptr, command_line, 0, nullptr, nullptr,
-                         &startup, &info)) {
+  if (!create_with_token(token.get(), 0, application ? wide_application : nullptr, command_line,
+                         0, nullptr, nullptr, &startup, &info)) {
     return 1;
   }
   UniqueKernelHandle process(info.hProcess);

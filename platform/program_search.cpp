@@ -21,15 +21,17 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 // "C:\..." or "\\server\...": a folder that does not depend on the current
 // drive or folder.
 bool IsAbsoluteFolder(const char* folder) {
-  const bool drive = ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z')) &&
+  const char letter = folder[0];
+  const bool drive = ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) &&
                      folder[1] == ':' && IsSeparator(folder[2]);
   return drive || (IsSeparator(folder[0]) && IsSeparator(folder[1]));
 }
 
 // `folder` made full and without trailing separators, for comparing folders.
 bool NormalFolder(const char* folder, PathText* out) {
-  DWORD n = GetFullPathNameA(folder, static_cast<DWORD>(PathText::capacity()), out->data(), nullptr);
-  if (n == 0 || n >= PathText::capacity()) return false;
+  const DWORD capacity = static_cast<DWORD>(PathText::capacity());
+  const DWORD n = GetFullPathNameA(folder, capacity, out->data(), nullptr);
+  if (n == 0 || n >= capacity) return false;
   size_t length = out->size();
   while (length > 3 && IsSeparator(out->data()[length - 1])) out->data()[--length] = '\0';
   return true;

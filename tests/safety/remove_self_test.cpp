@@ -18,8 +18,12 @@ using test_support::FileExists;
 using test_support::FolderExists;
 
 TEST(SelfRemoval, RemovesExactlyItsOwnFileAndFolderWhateverTheirNames) {
-  TestFolder apps;
+  TestFolder root;
   TestFolder logs("-logs");
+  // "<root>\Apps\100% Sure & (Co)\Uninstall.exe" and the like.
+  const std::string apps_path = root / "Apps";
+  ASSERT_TRUE(CreateDirectoryA(apps_path.c_str(), nullptr));
+  auto apps = [&apps_path](const std::string& name) { return apps_path + "\\" + name; };
   // Folders named with what the command interpreter acts on, and after
   // variables that this process and the engine have. (Wine's cmd.exe, unlike
   // Windows', expands a variable's value again. The removal command has no
@@ -30,12 +34,12 @@ TEST(SelfRemoval, RemovesExactlyItsOwnFileAndFolderWhateverTheirNames) {
   // Neighbours that a command cut at the wrong place would hit.
   const std::vector<std::string> neighbours = {"100", "100% Sure", "a^b", "y", "x"};
   for (const std::string& name : neighbours) {
-    ASSERT_TRUE(CreateDirectoryA((apps / name).c_str(), nullptr)) << name;
+    ASSERT_TRUE(CreateDirectoryA(apps(name).c_str(), nullptr)) << name;
   }
-  ASSERT_TRUE(test_support::WriteWholeFile(apps / "Uninstall.exe", "a neighbour"));
+  ASSERT_TRUE(test_support::WriteWholeFile(apps("Uninstall.exe"), "a neighbour"));
   for (const std::string& name : owners) {
-    ASSERT_TRUE(CreateDirectoryA((apps / name).c_str(), nullptr)) << name;
-    const std::string exe = apps / name + "\\Uninstall.exe";
+    ASSERT_TRUE(CreateDirectoryA(apps(name).c_str(), nullptr)) << name;
+    const std::string exe = apps(name) + "\\Uninstall.exe";
     ASSERT_TRUE(CopyFileA(PackagePath("uninstaller", "Uninstall.exe").c_str(), exe.c_str(), FALSE));
     test_support::RunResult result =
         test_support::RunProgram("\"" + exe + "\" -SILENT", logs.path());
@@ -48,20 +52,20 @@ TEST(SelfRemoval, RemovesExactlyItsOwnFileAndFolderWhateverTheirNames) {
   // Each removal command waits for its uninstaller to end, then deletes.
   for (int i = 0; i < 200; ++i) {
     bool any_left = false;
-    for (const std::string& name : owners) any_left = any_left || FolderExists(apps / name);
+    for (const std::string& name : owners) any_left = any_left || FolderExists(apps(name));
     if (!any_left) break;
     Sleep(100);
   }
   for (const std::string& name : owners) {
-    EXPECT_FALSE(FileExists(apps / name + "\\Uninstall.exe")) << name;
-    EXPECT_FALSE(FolderExists(apps / name)) << name;
-    EXPECT_FALSE(test_support::PendingOperationsMention(apps / name)) << name;
+    EXPECT_FALSE(FileExists(apps(name) + "\\Uninstall.exe")) << name;
+    EXPECT_FALSE(FolderExists(apps(name))) << name;
+    EXPECT_FALSE(test_support::PendingOperationsMention(apps(name))) << name;
   }
   std::vector<std::string> left = neighbours;
   left.push_back("Uninstall.exe");
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(ListFolder(apps.path()), left);
-  EXPECT_EQ(test_support::ReadWholeFile(apps / "Uninstall.exe"), "a neighbour");
+  EXPECT_EQ(ListFolder(apps_path), left);
+  EXPECT_EQ(test_support::ReadWholeFile(apps("Uninstall.exe")), "a neighbour");
 }
 
 }  // namespace

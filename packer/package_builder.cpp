@@ -66,8 +66,10 @@ Status PackAll(const std::vector<PayloadSource>& payloads, int level, unsigned t
       size_t i = next.fetch_add(1);
       if (i >= payloads.size() || failed.load()) return;
       const PayloadSource& p = payloads[i];
-      Status s = deflater.ok() ? ReadWholeFile(p.path, package::kMaxPackedSize, &data)
-                               : Status::Error("cannot allocate a compressor");
+      Status s = !deflater.ok() ? Status::Error("cannot allocate a compressor")
+                 : p.bytes        ? Status::Ok()
+                                  : ReadWholeFile(p.path, package::kMaxPackedSize, &data);
+      if (s.ok() && p.bytes) data = *p.bytes;
       if (s.ok()) {
         s = BuildPackageArchive(p.name, data.data(), data.size(), p.times, &deflater, &(*packed)[i]);
         if (!s.ok()) s = Status::FileError(p.path, s.message());
@@ -99,7 +101,8 @@ Status PackAll(const std::vector<PayloadSource>& payloads, int level, unsigned t
 
 }  // namespace
 
-Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes) {
+Status BuildPackage(const BuildOptions& options, const std::vector<PayloadSource>& payloads,
+                    std::vector<std::string>* notes) {
   if (options.level < kMinLevel || options.level > kMaxLevel)
     return Status::Error("--level must be between " + std::to_string(kMinLevel) + " and " +
                          std::to_string(kMaxLevel));
@@ -113,10 +116,6 @@ Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes
   ResourceTree tree;
   s = ResourceTree::Read(image, &tree);
   if (!s.ok()) return Status::FileError(options.engine, s.message());
-
-  std::vector<PayloadSource> payloads;
-  s = CollectPayloads(options.script, options.payloads, options.source_date_epoch, &payloads);
-  if (!s.ok()) return s;
 
   std::shared_ptr<ResourceData> license;
   if (!options.license.empty()) {

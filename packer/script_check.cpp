@@ -437,8 +437,7 @@ class ScriptChecker {
       bool quoted = false;
       for (const Argument& a : args) quoted = quoted || a.quoted;
       if (args.size() < 2 || !quoted) return;
-      k = NearestKeyword(word, static_cast<int>(args.size()), nullptr);
-      if (k == engine::kKeywordNone) k = NearestKeyword(word, -1, nullptr);
+      k = LikelyKeyword(word, static_cast<int>(args.size()));
     }
     out_->Warning("unknown-command",
                   Quoted(written) + " is not a command, so this line is ignored; did you mean " +

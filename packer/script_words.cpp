@@ -72,6 +72,18 @@ int NearestKeyword(const std::string& word, int argument_count, size_t* distance
   return best;
 }
 
+int LikelyKeyword(const std::string& word, int argument_count) {
+  for (int k = 0; k < engine::kKeywordCount; ++k) {
+    const std::string keyword = engine::KeywordName(k);
+    if (word.size() < keyword.size() && EditDistance(keyword.substr(0, word.size()), word) == 0 &&
+        engine::TakesArgumentCount(k, argument_count)) {
+      return k;
+    }
+  }
+  const int k = NearestKeyword(word, argument_count, nullptr);
+  return k != engine::kKeywordNone ? k : NearestKeyword(word, -1, nullptr);
+}
+
 bool MatchesWithVariables(const std::string& pattern, const std::string& name) {
   // The pattern as characters and wildcards (-1), then the usual wildcard
   // match that backtracks only to the last wildcard: linear in practice,

@@ -30,6 +30,11 @@ size_t EditDistance(const std::string& a, const std::string& b);
 // `argument_count` >= 0 only keywords that take that many arguments count.
 int NearestKeyword(const std::string& word, int argument_count, size_t* distance);
 
+// The command that a word written where a command belongs most likely
+// means: a keyword that begins with the word ("Copy" -> CopyFile), else the
+// nearest keyword that takes `argument_count` arguments, else the nearest.
+int LikelyKeyword(const std::string& word, int argument_count);
+
 // True when `name` matches `pattern`, in which every variable reference
 // stands for any text; letter case is ignored, as payloads are looked up.
 bool MatchesWithVariables(const std::string& pattern, const std::string& name);

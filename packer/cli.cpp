@@ -46,8 +46,10 @@ constexpr char kUsage[] =
     "      warnings (for a package that carries a mistake on purpose): phases,\n"
     "      conditions, arguments, options, registry-root, operator,\n"
     "      missing-payload, nul-byte.\n"
-    "  dispack list FILE.exe\n"
-    "      One line per payload: name, size, compressed size, CRC-32.\n"
+    "  dispack list [--paths] FILE.exe\n"
+    "      One line per payload: name, size, compressed size, CRC-32; with --paths\n"
+    "      also the path in the script's tree that the payload came from (- for\n"
+    "      a payload named on the command line).\n"
     "  dispack extract FILE.exe [NAME...] [-C DIR]\n"
     "      Writes the named payloads (all when none are named) into DIR.\n"
     "  dispack unzip ARCHIVE.zip [-P PASSWORD] [-C DIR]\n"
@@ -213,11 +215,12 @@ int RunBuild(int argc, char** argv) {
   options.show_progress = ::isatty(STDERR_FILENO) != 0;
 
   PackageInputs inputs;
-  s = PreparePackageInputs(positional[0], std::vector<std::string>(positional.begin() + 1, positional.end()),
-                           options.source_date_epoch, &inputs);
-  if (!s.ok()) return Fail(s);
   Diagnostics findings;
+  s = PreparePackageInputs(positional[0], std::vector<std::string>(positional.begin() + 1, positional.end()),
+                           options.source_date_epoch, &inputs, &findings);
+  if (!s.ok()) return Fail(s);
   CheckPackageInputs(inputs, allowed, &findings);
+  options.tree_paths = inputs.tree_paths;
   PrintFindings(inputs, findings, stderr);
   if (findings.errors() != 0) {
     return Fail(Status::FileError(inputs.script.name(),
@@ -262,11 +265,11 @@ int RunCheck(int argc, char** argv) {
   if (positional.empty()) return Usage("check needs a script (Setup.dis or Uninstall.dis)");
   std::optional<int64_t> epoch;
   PackageInputs inputs;
+  Diagnostics findings;
   Status s = PreparePackageInputs(positional[0],
                                   std::vector<std::string>(positional.begin() + 1, positional.end()),
-                                  epoch, &inputs);
+                                  epoch, &inputs, &findings);
   if (!s.ok()) return Fail(s);
-  Diagnostics findings;
   CheckPackageInputs(inputs, allowed, &findings);
   if (json) {
     std::fputs(FormatDiagnosticsJson(inputs.script.name(), findings.Sorted()).c_str(), stdout);
@@ -280,10 +283,15 @@ int RunCheck(int argc, char** argv) {
 
 int RunList(int argc, char** argv) {
   std::vector<std::string> positional;
+  bool paths = false;
   ArgWalker walker(argc, argv);
   while (!walker.Done()) {
     bool is_option;
     std::string a = walker.Next(&is_option);
+    if (is_option && a == "--paths" && !walker.HasUnusedValue()) {
+      paths = true;
+      continue;
+    }
     if (is_option) return Usage("unknown option " + a);
     positional.push_back(a);
   }
@@ -291,8 +299,11 @@ int RunList(int argc, char** argv) {
   std::vector<PayloadInfo> list;
   Status s = ListPackage(positional[0], &list);
   if (!s.ok()) return Fail(s);
-  for (const PayloadInfo& p : list)
-    std::printf("%s\t%u\t%u\t%08x\n", p.name.c_str(), p.size, p.compressed_size, p.crc32);
+  for (const PayloadInfo& p : list) {
+    std::printf("%s\t%u\t%u\t%08x", p.name.c_str(), p.size, p.compressed_size, p.crc32);
+    if (paths) std::printf("\t%s", p.tree_path.empty() ? "-" : p.tree_path.c_str());
+    std::printf("\n");
+  }
   return kExitOk;
 }
 

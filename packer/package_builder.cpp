@@ -14,6 +14,7 @@
 #include "packer/pe_image.h"
 #include "packer/pe_writer.h"
 #include "packer/resource_tree.h"
+#include "packer/tree_directive.h"
 #include "packer/zip_writer.h"
 
 namespace packer {
@@ -142,6 +143,13 @@ Status BuildPackage(const BuildOptions& options, const std::vector<PayloadSource
     tree.Set(ResourceKey::Name(package::kLicenseResourceType),
              ResourceKey::Id(package::kLicenseResourceId), package::kLanguageNeutral,
              std::move(license));
+  }
+
+  if (!options.tree_paths.empty()) {
+    auto paths = std::make_shared<ResourceData>();
+    paths->bytes.assign(options.tree_paths.begin(), options.tree_paths.end());
+    tree.Set(ResourceKey::Name(kTreePathsResourceType), ResourceKey::Name(kTreePathsResourceName),
+             package::kLanguageNeutral, std::move(paths));
   }
 
   ResourceEditOptions edit;

@@ -23,6 +23,8 @@ struct BuildOptions {
   std::string output;
   std::string engine;
   std::string license;  // empty: keep the engine's own licence text
+  // The tree paths of payloads (PackageInputs::tree_paths); empty: none.
+  std::string tree_paths;
   int level = kDefaultLevel;
   // When set, every entry time and the image's TimeDateStamp.
   std::optional<int64_t> source_date_epoch;

@@ -78,4 +78,45 @@ TEST_F(PackedInstallTest, ScriptWithLfLineEndsInstallsLikeCrLf) {
   EXPECT_EQ(FilesBelow(folder_ + "\\lf"), crlf);
 }
 
+// One `!tree` line installs a real product tree, path for path and byte for
+// byte, duplicate names and all; one `!tree-remove` line removes it again.
+TEST_F(PackedInstallTest, TreeInstallsWholeAndIsRemovedWhole) {
+  std::string source = PACKER_TREE_SOURCE;
+  for (char& c : source) c = (c == '/') ? '\\' : c;
+  if (!testing_support::FolderExists(source)) GTEST_SKIP() << source << " is missing (install nsis)";
+  const std::map<std::string, std::string> tree = FilesBelow(source);
+  ASSERT_GT(tree.size(), 300u);
+
+  std::string log;
+  EXPECT_EQ(Install("tree", "Setup.exe", &log), 0u);
+  EXPECT_EQ(log, "Setup finished successfully!\r\n");
+  const std::string installed = folder_ + "\\tree";
+  const std::map<std::string, std::string> files = FilesBelow(installed);
+  EXPECT_EQ(files.size(), tree.size());
+  EXPECT_TRUE(files == tree) << "the installed files differ from the tree";
+  size_t duplicates = 0;  // names that stand in more than one folder
+  std::map<std::string, int> names;
+  for (const auto& entry : tree) {
+    const size_t slash = entry.first.find_last_of('\\', entry.first.size() - 2);
+    ++names[entry.first.substr(slash == std::string::npos ? 0 : slash + 1)];
+  }
+  for (const auto& n : names) duplicates += n.second > 1 && n.first.back() != '\\';
+  EXPECT_GT(duplicates, 0u);
+
+  // The uninstaller runs from a folder of its own, as the engine removes the
+  // folder it runs from.
+  const std::string uninstaller = folder_ + "\\uninstaller";
+  CreateDirectoryA(uninstaller.c_str(), nullptr);
+  CopyFileA((testing_support::ExecutableFolder() + "packages\\tree\\Uninstall.exe").c_str(),
+            (uninstaller + "\\Uninstall.exe").c_str(), FALSE);
+  testing_support::RunResult removal = testing_support::RunProgram(
+      "\"" + uninstaller + "\\Uninstall.exe\" -INSTALL=\"" + installed + "\"", folder_, 120000);
+  EXPECT_EQ(removal.exit_code, 0u);
+  EXPECT_TRUE(removal.boxes.empty());
+  EXPECT_EQ(ReadWholeFile(folder_ + "\\Uninstall.log"), "Uninstall finished successfully!\r\n");
+  // Nothing of the tree is left; the target folder itself stays.
+  EXPECT_EQ(FilesBelow(installed), (std::map<std::string, std::string>{}));
+  EXPECT_TRUE(testing_support::FolderExists(installed));
+}
+
 }  // namespace

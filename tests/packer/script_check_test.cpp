@@ -254,7 +254,7 @@ TEST_F(ScriptCheckTest, TheProjectsScriptsCheckClean) {
   const std::string packages = root + "/tests/startup/packages/";
   const std::string archive = root + "/tests/archive/payloads/";
   std::vector<Script> scripts = {
-      {{sample + "/Setup.dis", sample + "/files", sample + "/drivers", "Pebblenote.exe", "Uninstall.exe"}, ""},
+      {{sample + "/Setup.dis", sample + "/sounds", sample + "/drivers", "Pebblenote.exe", "Uninstall.exe"}, ""},
       {{sample + "/Uninstall.dis"}, ""},
       {{archive + "Setup.dis", archive + "Readme.txt", archive + "Tool.bin", archive + "Empty.dat"}, ""},
   };

@@ -125,6 +125,11 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
                            "Driver\\pbnflt.cat"}) {
     EXPECT_TRUE(FileExists(install_ + "\\" + file)) << file;
   }
+  // The product's tree: the same file name in two folders, each its own file.
+  const std::string english = testing_support::ReadWholeFile(install_ + "\\Help\\en\\Shortcuts.txt");
+  const std::string german = testing_support::ReadWholeFile(install_ + "\\Help\\de\\Shortcuts.txt");
+  EXPECT_NE(english.find("keyboard shortcuts"), std::string::npos) << english;
+  EXPECT_NE(german.find("Tastenkombinationen"), std::string::npos) << german;
   const std::string driver = testing_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");
   EXPECT_NE(driver.find(" x64 "), std::string::npos) << driver;
 

@@ -167,6 +167,12 @@ void PrintFindings(const PackageInputs& inputs, const Diagnostics& findings, FIL
   std::fputs(FormatDiagnostics(inputs.script, findings.Sorted()).c_str(), out);
 }
 
+int AllowUsage(const std::string& bad) {
+  std::string names;
+  for (const std::string& name : ErrorCheckNames()) names += (names.empty() ? "" : ", ") + name;
+  return Usage("--allow: \"" + bad + "\" is not one of the checks whose errors may be allowed (" + names + ")");
+}
+
 int RunBuild(int argc, char** argv) {
   BuildOptions options;
   std::set<std::string> allowed;
@@ -200,7 +206,7 @@ int RunBuild(int argc, char** argv) {
     } else if (a == "--license") {
       options.license = value;
     } else if (a == "--allow") {
-      if (!AddAllowed(value, &allowed, &bad)) return Usage("--allow: no check named \"" + bad + "\" has errors");
+      if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
     } else {
       long long level;
       if (!ParseInt(value, kMinLevel, kMaxLevel, &level))
@@ -260,7 +266,7 @@ int RunCheck(int argc, char** argv) {
     if (a != "--format" && a != "--allow") return Usage("unknown option " + a);
     if (!walker.Value(&value) || value.empty()) return Usage(a + " needs a value");
     if (a == "--allow") {
-      if (!AddAllowed(value, &allowed, &bad)) return Usage("--allow: no check named \"" + bad + "\" has errors");
+      if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
     } else if (value == "json" || value == "text") {
       json = value == "json";
     } else {

@@ -93,16 +93,9 @@ std::vector<Diagnostic> Diagnostics::Sorted() const {
   std::stable_sort(sorted.begin(), sorted.end(),
                    [&](const Diagnostic& a, const Diagnostic& b) { return key(a) < key(b); });
   std::vector<Diagnostic> unique;
+  std::set<std::tuple<size_t, size_t, Severity, std::string>> seen;
   for (const Diagnostic& d : sorted) {
-    bool seen = false;
-    for (const Diagnostic& u : unique) {
-      if (u.position.line == d.position.line && u.position.column == d.position.column &&
-          u.message == d.message && u.severity == d.severity) {
-        seen = true;
-        break;
-      }
-    }
-    if (!seen) unique.push_back(d);
+    if (seen.emplace(d.position.line, d.position.column, d.severity, d.message).second) unique.push_back(d);
   }
   return unique;
 }

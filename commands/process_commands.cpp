@@ -259,8 +259,9 @@ int CommandRun(const char* args, const char* line_end) {
 
 int CommandCall(const char* args, const char* line_end) {
   if (GetArguments(5, args, line_end) < 1) return kResultMissingArguments;
-  const int not_started =
-      text::EqualsIgnoreCase(Argument(4), kOptionSilent) ? kResultSuccess : kResultCannotStartProgram;
+  const int not_started = text::EqualsIgnoreCase(Argument(4), kOptionSilent)
+                              ? kResultSuccess
+                              : kResultCannotStartProgram;
 
   char command_line[kArgumentSize];
   const bool fits = text::FormatBounded(command_line, sizeof(command_line), "\"%s\" %s",

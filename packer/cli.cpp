@@ -170,7 +170,8 @@ void PrintFindings(const PackageInputs& inputs, const Diagnostics& findings, FIL
 int AllowUsage(const std::string& bad) {
   std::string names;
   for (const std::string& name : ErrorCheckNames()) names += (names.empty() ? "" : ", ") + name;
-  return Usage("--allow: \"" + bad + "\" is not one of the checks whose errors may be allowed (" + names + ")");
+  return Usage("--allow: \"" + bad + "\" is not one of the checks whose errors may be allowed (" +
+               names + ")");
 }
 
 int RunBuild(int argc, char** argv) {
@@ -227,8 +228,8 @@ int RunBuild(int argc, char** argv) {
 
   PackageInputs inputs;
   Diagnostics findings;
-  s = PreparePackageInputs(positional[0], std::vector<std::string>(positional.begin() + 1, positional.end()),
-                           options.source_date_epoch, &inputs, &findings);
+  const std::vector<std::string> payloads(positional.begin() + 1, positional.end());
+  s = PreparePackageInputs(positional[0], payloads, options.source_date_epoch, &inputs, &findings);
   if (!s.ok()) return Fail(s);
   CheckPackageInputs(inputs, allowed, &findings);
   options.tree_paths = inputs.tree_paths;
@@ -277,9 +278,8 @@ int RunCheck(int argc, char** argv) {
   std::optional<int64_t> epoch;
   PackageInputs inputs;
   Diagnostics findings;
-  Status s = PreparePackageInputs(positional[0],
-                                  std::vector<std::string>(positional.begin() + 1, positional.end()),
-                                  epoch, &inputs, &findings);
+  const std::vector<std::string> payloads(positional.begin() + 1, positional.end());
+  Status s = PreparePackageInputs(positional[0], payloads, epoch, &inputs, &findings);
   if (!s.ok()) return Fail(s);
   CheckPackageInputs(inputs, allowed, &findings);
   if (json) {

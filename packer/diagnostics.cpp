@@ -60,7 +60,8 @@ std::string JsonString(const std::string& text) {
 // it are kept so that the caret lines up however tabs are shown.
 std::string CaretLine(const std::string& line, size_t column) {
   std::string caret;
-  for (size_t i = 0; i + 1 < column; ++i) caret += (i < line.size() && line[i] == '\t') ? '\t' : ' ';
+  for (size_t i = 0; i + 1 < column; ++i)
+    caret += (i < line.size() && line[i] == '\t') ? '\t' : ' ';
   return caret + "^";
 }
 
@@ -68,8 +69,8 @@ std::string CaretLine(const std::string& line, size_t column) {
 
 const std::vector<std::string>& ErrorCheckNames() {
   static const std::vector<std::string> kNames = {
-      "phases", "conditions", "arguments", "options", "registry-root", "operator",
-      "missing-payload", "nul-byte",
+      "phases",        "conditions", "arguments",       "options",
+      "registry-root", "operator",   "missing-payload", "nul-byte",
   };
   return kNames;
 }
@@ -95,7 +96,8 @@ std::vector<Diagnostic> Diagnostics::Sorted() const {
   std::vector<Diagnostic> unique;
   std::set<std::tuple<size_t, size_t, Severity, std::string>> seen;
   for (const Diagnostic& d : sorted) {
-    if (seen.emplace(d.position.line, d.position.column, d.severity, d.message).second) unique.push_back(d);
+    if (seen.emplace(d.position.line, d.position.column, d.severity, d.message).second)
+      unique.push_back(d);
   }
   return unique;
 }

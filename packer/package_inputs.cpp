@@ -44,7 +44,8 @@ Status PreparePackageInputs(const std::string& script, const std::vector<std::st
       const std::string& name = names[d][e];
       if (name.empty() || !added.insert(name).second) continue;
       if (entry.size > package::kMaxPackedSize)
-        return Status::FileError(entry.path, "too large for a payload (" + std::to_string(entry.size) +
+        return Status::FileError(entry.path, "too large for a payload (" +
+                                                 std::to_string(entry.size) +
                                                  " bytes; the limit is " +
                                                  std::to_string(package::kMaxPackedSize) + ")");
       PayloadSource p;
@@ -54,7 +55,8 @@ Status PreparePackageInputs(const std::string& script, const std::vector<std::st
       const int64_t t = source_date_epoch ? *source_date_epoch : entry.mtime;
       p.times.modification = p.times.access = p.times.creation = t;
       out->payloads.push_back(std::move(p));
-      out->tree_paths += name + "\t" + TreePathPrefix(trees[d].source) + "/" + entry.relative + "\n";
+      out->tree_paths +=
+          name + "\t" + TreePathPrefix(trees[d].source) + "/" + entry.relative + "\n";
     }
   }
   ExpandTreeDirectives(trees, names, &out->script);
@@ -72,7 +74,8 @@ Status PreparePackageInputs(const std::string& script, const std::vector<std::st
 void CheckPackageInputs(const PackageInputs& inputs, const std::set<std::string>& allowed,
                         Diagnostics* out) {
   ScriptCheckInput check;
-  for (size_t i = 1; i < inputs.payloads.size(); ++i) check.payload_names.push_back(inputs.payloads[i].name);
+  for (size_t i = 1; i < inputs.payloads.size(); ++i)
+    check.payload_names.push_back(inputs.payloads[i].name);
   CheckScript(inputs.script, check, out);
   out->Allow(allowed);
 }

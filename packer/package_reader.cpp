@@ -165,7 +165,8 @@ Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads) 
     if (end == std::string::npos) end = tree_paths.size();
     const std::string line = tree_paths.substr(start, end - start);
     const size_t tab = line.find('\t');
-    if (tab != std::string::npos) tree_path_of[UpperAscii(line.substr(0, tab))] = line.substr(tab + 1);
+    if (tab != std::string::npos)
+      tree_path_of[UpperAscii(line.substr(0, tab))] = line.substr(tab + 1);
     start = end + 1;
   }
   for (const PayloadResource& r : resources) {

@@ -75,6 +75,12 @@ class ScriptChecker {
     if (nul != std::string::npos)
       out_->Error("nul-byte", "the script holds a NUL byte here; the engine reads nothing after it",
                   At(nul));
+    if (text_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+      out_->Warning("byte-order-mark",
+                    "the script starts with a UTF-8 byte-order mark, which the engine reads as "
+                    "text: a command on the first line is not read as one",
+                    At(0));
+    }
     CollectVariables();
     const char* pos = text_.c_str();
     for (;;) {
@@ -88,13 +94,15 @@ class ScriptChecker {
       pos = c.line_end;
     }
     if (in_phase_) {
-      out_->Error("phases", "phase " + std::to_string(phase_) + " has no PhaseEnd", At(phase_offset_));
+      out_->Error("phases", "phase " + std::to_string(phase_) + " has no PhaseEnd",
+                  At(phase_offset_));
       ClosePhase();
     }
     for (int n : {0, 1}) {
       if (!phases_seen_.count(n)) {
-        out_->Error("phases", "the script has no phase " + std::to_string(n) + " (PhaseBegin " +
-                                  std::to_string(n) + "); the engine stops with code 28",
+        out_->Error("phases",
+                    "the script has no phase " + std::to_string(n) + " (PhaseBegin " +
+                        std::to_string(n) + "); the engine stops with code 28",
                     SourcePosition{});
       }
     }
@@ -148,7 +156,8 @@ class ScriptChecker {
         out_->Warning("outside-phase", "PhaseEnd without PhaseBegin", At(offset));
       }
     } else if (!in_phase_) {
-      out_->Warning("outside-phase", name + " stands outside every phase and never runs", At(offset));
+      out_->Warning("outside-phase", name + " stands outside every phase and never runs",
+                    At(offset));
     } else if (k == engine::kKeywordIf || k == engine::kKeywordElse || k == engine::kKeywordEndif) {
       CheckCondition(k, offset);
     }
@@ -158,10 +167,10 @@ class ScriptChecker {
     // The arguments whose roles are known: all of them when their count is
     // right, else those the count leaves no doubt about.
     const int n = static_cast<int>(args.size());
-    const size_t used = static_cast<size_t>(
-        engine::TakesArgumentCount(k, n) ? n
-        : n > engine::MaxArgumentCount(k) ? engine::MaxArgumentCount(k)
-                                           : std::min(n, engine::MinArgumentCount(k)));
+    const size_t used = static_cast<size_t>(engine::TakesArgumentCount(k, n) ? n
+                                            : n > engine::MaxArgumentCount(k)
+                                                ? engine::MaxArgumentCount(k)
+                                                : std::min(n, engine::MinArgumentCount(k)));
     for (size_t i = 0; i < used; ++i) CheckArgument(k, syntax, syntax.roles[i], args[i]);
     if (k != engine::kKeywordPhaseBegin && k != engine::kKeywordPhaseEnd) {
       for (size_t i = 0; i < used; ++i) {
@@ -186,7 +195,8 @@ class ScriptChecker {
                   At(args[max].offset));
     } else {
       out_->Error("arguments",
-                  name + " takes " + DescribeCounts(k) + ", but has " + std::to_string(n), At(offset));
+                  name + " takes " + DescribeCounts(k) + ", but has " + std::to_string(n),
+                  At(offset));
     }
   }
 
@@ -199,7 +209,8 @@ class ScriptChecker {
       case engine::kRoleSourceName:
         source_patterns_.push_back(a.text);
         if (IsPlainPayloadName(a.text) && !payloads_.count(UpperAscii(a.text)))
-          out_->Error("missing-payload", Quoted(a.text) + " is not among the packed payloads", At(a.offset));
+          out_->Error("missing-payload", Quoted(a.text) + " is not among the packed payloads",
+                      At(a.offset));
         break;
       case engine::kRoleOption: {
         if (variable || a.text.empty()) break;
@@ -208,20 +219,21 @@ class ScriptChecker {
           if (EqualsIgnoreCase(a.text, *o)) return;
           words.push_back(*o);
         }
-        out_->Error("options",
-                    Quoted(a.text) + " is not an option of " + name + "; it knows " + JoinWords(words),
-                    At(a.offset));
+        out_->Error(
+            "options",
+            Quoted(a.text) + " is not an option of " + name + "; it knows " + JoinWords(words),
+            At(a.offset));
         break;
       }
       case engine::kRoleRegistryRoot: {
-        if (variable || engine::FindRegistryRoot(a.text.c_str()) != engine::kRegistryRootNone) break;
+        if (variable || engine::FindRegistryRoot(a.text.c_str()) != engine::kRegistryRootNone)
+          break;
         std::string message = Quoted(a.text) + " is not a registry root; ";
         // "HKLM" and the like: the usual abbreviations name a root here without "HK".
         const std::string upper = UpperAscii(a.text);
-        const engine::RegistryRoot meant =
-            upper.size() == 4 && upper.compare(0, 2, "HK") == 0
-                ? engine::FindRegistryRoot(upper.substr(2).c_str())
-                : engine::kRegistryRootNone;
+        const engine::RegistryRoot meant = upper.size() == 4 && upper.compare(0, 2, "HK") == 0
+                                               ? engine::FindRegistryRoot(upper.substr(2).c_str())
+                                               : engine::kRegistryRootNone;
         if (meant != engine::kRegistryRootNone) {
           message += std::string("did you mean ") + engine::RegistryRootShortName(meant) + " (" +
                      engine::RegistryRootLongName(meant) + ")?";
@@ -241,9 +253,10 @@ class ScriptChecker {
           if (a.text == engine::ComparisonOperator(i)) return;
           known.push_back(engine::ComparisonOperator(i));
         }
-        out_->Error("operator", "If does not know the operator " + Quoted(a.text) + "; it knows " +
-                                    JoinWords(known),
-                    At(a.offset));
+        out_->Error(
+            "operator",
+            "If does not know the operator " + Quoted(a.text) + "; it knows " + JoinWords(known),
+            At(a.offset));
         break;
       }
       case engine::kRoleNumber: {
@@ -255,22 +268,26 @@ class ScriptChecker {
         while (i < a.text.size() && a.text[i] >= '0' && a.text[i] <= '9') ++i;
         if (i > digits && i == a.text.size()) break;
         const unsigned long value = std::strtoul(a.text.c_str(), nullptr, 10);
-        out_->Warning("number", Quoted(a.text) + " is not a decimal number; the engine reads it as " +
-                                    std::to_string(static_cast<uint32_t>(value)),
+        out_->Warning("number",
+                      Quoted(a.text) + " is not a decimal number; the engine reads it as " +
+                          std::to_string(static_cast<uint32_t>(value)),
                       At(a.offset));
         break;
       }
       case engine::kRoleVariableName: {
         const std::vector<VariableReference> refs = FindVariableReferences(a.text);
         if (refs.size() == 1 && refs[0].length == a.text.size()) break;
-        std::string problem = " is not a variable name of the form #NAME# (letters, digits or _ "
-                              "between the marks); nothing refers to it that way";
+        std::string problem =
+            " is not a variable name of the form #NAME# (letters, digits or _ "
+            "between the marks); nothing refers to it that way";
         if (a.text.find('#') == std::string::npos) {
           problem = " has no # marks; references to variables are written #NAME#";
-        } else if (a.text.size() > kMaxVariableName && a.text.front() == '#' && a.text.back() == '#') {
+        } else if (a.text.size() > kMaxVariableName && a.text.front() == '#' &&
+                   a.text.back() == '#') {
           problem = " is longer than 31 characters and is cut";
         }
-        out_->Warning("variable-name", "the variable name " + Quoted(a.text) + problem, At(a.offset));
+        out_->Warning("variable-name", "the variable name " + Quoted(a.text) + problem,
+                      At(a.offset));
         break;
       }
       default:
@@ -335,15 +352,17 @@ class ScriptChecker {
     auto seen = phases_seen_.find(number);
     if (seen != phases_seen_.end()) {
       out_->Warning("phase-number",
-                    "phase " + std::to_string(number) + " is opened again; only its first PhaseBegin, on line " +
+                    "phase " + std::to_string(number) +
+                        " is opened again; only its first PhaseBegin, on line " +
                         std::to_string(At(seen->second).line) + ", runs",
                     At(offset));
     } else {
       phases_seen_[number] = offset;
       if (number < 0 || number > kLastPhase)
-        out_->Warning("phase-number",
-                      "phase " + std::to_string(number) + " never runs: the engine runs phases 0 to 3",
-                      At(offset));
+        out_->Warning(
+            "phase-number",
+            "phase " + std::to_string(number) + " never runs: the engine runs phases 0 to 3",
+            At(offset));
     }
     in_phase_ = true;
     phase_ = number;
@@ -352,8 +371,9 @@ class ScriptChecker {
 
   void ClosePhase() {
     for (const OpenIf& open : ifs_) {
-      out_->Error("conditions", "If without Endif in phase " + std::to_string(phase_) +
-                                    "; its condition would hold over the following lines and phases",
+      out_->Error("conditions",
+                  "If without Endif in phase " + std::to_string(phase_) +
+                      "; its condition would hold over the following lines and phases",
                   At(open.offset));
     }
     ifs_.clear();
@@ -370,11 +390,13 @@ class ScriptChecker {
                         " levels; the engine skips everything inside",
                     At(offset));
     } else if (ifs_.empty()) {
-      out_->Error("conditions", std::string(engine::KeywordName(k)) + " without If" + phase, At(offset));
+      out_->Error("conditions", std::string(engine::KeywordName(k)) + " without If" + phase,
+                  At(offset));
     } else if (k == engine::kKeywordElse) {
       if (ifs_.back().else_offset) {
         out_->Error("conditions",
-                    "a second Else for the If on line " + std::to_string(At(ifs_.back().offset).line) +
+                    "a second Else for the If on line " +
+                        std::to_string(At(ifs_.back().offset).line) +
                         "; it flips the condition back",
                     At(offset));
       }
@@ -397,15 +419,16 @@ class ScriptChecker {
     for (char ch : word) alnum = alnum && IsAlnum(ch);
     for (int k = 0; k < engine::kKeywordCount; ++k) {
       const std::string keyword = engine::KeywordName(k);
-      if (word.size() < keyword.size() || !EqualsIgnoreCase(word.substr(0, keyword.size()), keyword))
+      if (word.size() < keyword.size() ||
+          !EqualsIgnoreCase(word.substr(0, keyword.size()), keyword))
         continue;
       // The keyword itself directly at the end of the text: the last-line
       // check reports it.
       if (word.size() == keyword.size()) return;
       if (!IsAlnum(word[keyword.size()])) {
-        out_->Warning("unknown-command",
-                      keyword + " needs a blank after it to be read as a command; this line is ignored",
-                      at);
+        out_->Warning(
+            "unknown-command",
+            keyword + " needs a blank after it to be read as a command; this line is ignored", at);
         return;
       }
     }
@@ -475,8 +498,9 @@ class ScriptChecker {
       if (!named) unused.push_back(name);
     }
     if (unused.empty()) return;
-    out_->Warning("unused-payload", "the script never names the payload" +
-                                        std::string(unused.size() > 1 ? "s " : " ") + JoinWords(unused),
+    out_->Warning("unused-payload",
+                  "the script never names the payload" +
+                      std::string(unused.size() > 1 ? "s " : " ") + JoinWords(unused),
                   SourcePosition{});
   }
 

@@ -19,11 +19,11 @@
 namespace packer {
 
 struct ScriptLine {
-  std::string text;         // without its line end
-  std::string end;          // "\r\n", "\r", or "" for a last line without one
-  size_t source_line = 0;   // 1-based line of the source file
-  size_t source_column = 1; // 1-based column in that line where `text` starts
-  bool generated = false;   // written by a directive at (source_line, source_column)
+  std::string text;          // without its line end
+  std::string end;           // "\r\n", "\r", or "" for a last line without one
+  size_t source_line = 0;    // 1-based line of the source file
+  size_t source_column = 1;  // 1-based column in that line where `text` starts
+  bool generated = false;    // written by a directive at (source_line, source_column)
 };
 
 // A position in the source file: 1-based line and byte column. Line 0 means

@@ -53,10 +53,12 @@ std::string NameProblem(const std::string& name) {
     if (c < 0x20 || c > 0x7E)
       return "its name holds characters other than printable ASCII, which the engine's 8-bit "
              "paths would not carry unchanged";
-    if (std::strchr("<>:\"\\|?*", c)) return std::string("Windows allows no ") + static_cast<char>(c) + " in a name";
+    if (std::strchr("<>:\"\\|?*", c))
+      return std::string("Windows allows no ") + static_cast<char>(c) + " in a name";
     if (c == '^') return "a ^ cannot be written in a script argument (it stands for a quote)";
   }
-  if (name.back() == '.' || name.back() == ' ') return "Windows drops a dot or blank at the end of a name";
+  if (name.back() == '.' || name.back() == ' ')
+    return "Windows drops a dot or blank at the end of a name";
   std::string stem = UpperAscii(name.substr(0, name.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
@@ -68,7 +70,8 @@ std::string NameProblem(const std::string& name) {
   if (device) return "it is a device name on Windows";
   const std::vector<VariableReference> refs = FindVariableReferences(name);
   if (!refs.empty())
-    return "the engine would read " + name.substr(refs[0].offset, refs[0].length) + " in it as a variable";
+    return "the engine would read " + name.substr(refs[0].offset, refs[0].length) +
+           " in it as a variable";
   return "";
 }
 
@@ -90,7 +93,8 @@ class TreeWalker {
     }
     std::vector<std::string> names;
     while (struct dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+        names.emplace_back(e->d_name);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
@@ -165,7 +169,8 @@ class TreeWalker {
  private:
   void Problem(const std::string& relative, const std::string& problem) {
     ok_ = false;
-    findings_->Error("directive", Quoted(directive_.source + "/" + relative) + " cannot be packed: " + problem,
+    findings_->Error("directive",
+                     Quoted(directive_.source + "/" + relative) + " cannot be packed: " + problem,
                      at_);
   }
 
@@ -190,8 +195,9 @@ bool ParseDirective(const ScriptLine& line, size_t index, TreeDirective* d, Diag
   if (!EqualsIgnoreCase(word, kTree) && !EqualsIgnoreCase(word, kTreeRemove)) {
     if (word.size() > 1 && IsLetter(word[1])) {
       findings->Warning("unknown-directive",
-                        Quoted(word) + " is not a directive (they are !tree and !tree-remove); the line "
-                                       "stays a comment",
+                        Quoted(word) +
+                            " is not a directive (they are !tree and !tree-remove); the line "
+                            "stays a comment",
                         at);
     }
     return false;
@@ -246,9 +252,11 @@ void ReadTreeDirectives(const ScriptSource& script, const std::string& script_fo
       struct stat st;
       if (::stat(folder.c_str(), &st) != 0) {
         findings->Error("directive",
-                        "the folder " + Quoted(d.source) + " does not exist (" + folder + ")", source_at);
+                        "the folder " + Quoted(d.source) + " does not exist (" + folder + ")",
+                        source_at);
       } else if (!S_ISDIR(st.st_mode)) {
-        findings->Error("directive", Quoted(d.source) + " is not a folder (" + folder + ")", source_at);
+        findings->Error("directive", Quoted(d.source) + " is not a folder (" + folder + ")",
+                        source_at);
       } else {
         const std::string root_real = RealPath(folder);
         TreeWalker walker(d, root_real, source_at, findings);

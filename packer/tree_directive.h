@@ -26,18 +26,18 @@ namespace packer {
 struct TreeEntry {
   std::string relative;  // "Help/en/Keys.txt": '/' between the parts
   bool folder = false;
-  std::string path;      // where it is read from
-  std::string real_path; // with every link resolved
+  std::string path;       // where it is read from
+  std::string real_path;  // with every link resolved
   uint64_t size = 0;
   int64_t mtime = 0;
 };
 
 struct TreeDirective {
-  bool remove = false;      // `!tree-remove`
-  size_t line_index = 0;    // the directive's line in ScriptSource::lines()
-  SourcePosition position;  // of its "!"
-  std::string source;       // the first argument, as written
-  std::string target;       // the second argument, as written
+  bool remove = false;             // `!tree-remove`
+  size_t line_index = 0;           // the directive's line in ScriptSource::lines()
+  SourcePosition position;         // of its "!"
+  std::string source;              // the first argument, as written
+  std::string target;              // the second argument, as written
   std::vector<TreeEntry> entries;  // sorted by `relative`, byte by byte
 };
 

@@ -102,14 +102,16 @@ void ExpandTreeDirectives(const std::vector<TreeDirective>& directives,
       lines.push_back(Generated(d, old[i], "CreateDir " + Argument(d.target)));
       for (const TreeEntry& e : d.entries) {
         if (e.folder)
-          lines.push_back(Generated(d, old[i], "CreateDir " + Argument(Destination(d.target, e.relative))));
+          lines.push_back(
+              Generated(d, old[i], "CreateDir " + Argument(Destination(d.target, e.relative))));
       }
       const std::vector<std::string>& names = payload_names[found->second];
       for (size_t k = 0; k < d.entries.size(); ++k) {
         const TreeEntry& e = d.entries[k];
         if (e.folder) continue;
         lines.push_back(Generated(
-            d, old[i], "CopyFile " + Argument(names[k]) + ", " + Argument(Destination(d.target, e.relative))));
+            d, old[i],
+            "CopyFile " + Argument(names[k]) + ", " + Argument(Destination(d.target, e.relative))));
       }
     } else {
       std::vector<const TreeEntry*> folders;
@@ -117,7 +119,8 @@ void ExpandTreeDirectives(const std::vector<TreeDirective>& directives,
         if (e.folder) {
           folders.push_back(&e);
         } else {
-          lines.push_back(Generated(d, old[i], "DeleteFile " + Argument(Destination(d.target, e.relative))));
+          lines.push_back(
+              Generated(d, old[i], "DeleteFile " + Argument(Destination(d.target, e.relative))));
         }
       }
       // Deepest first, so that each folder is empty when its turn comes.
@@ -125,7 +128,8 @@ void ExpandTreeDirectives(const std::vector<TreeDirective>& directives,
         return Depth(a->relative) > Depth(b->relative);
       });
       for (const TreeEntry* e : folders)
-        lines.push_back(Generated(d, old[i], "RemoveDir " + Argument(Destination(d.target, e->relative))));
+        lines.push_back(
+            Generated(d, old[i], "RemoveDir " + Argument(Destination(d.target, e->relative))));
     }
   }
   script->ReplaceLines(std::move(lines));

@@ -3,9 +3,8 @@
 // carries: given one argument fewer than the table's lowest count, every
 // command fails with code 3 before it does anything; given that count, no
 // command reports missing arguments.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 
@@ -32,7 +31,8 @@ TEST(CommandSyntaxTest, OneArgumentFewerThanTheTableSaysFailsWithCode3) {
     for (int i = 0; i + 1 < min; ++i) line += i ? ",x" : "x";
     const int result = handler(line.c_str(), line.c_str() + line.size());
     // Run never fails: without its program it does nothing.
-    EXPECT_EQ(result, k == engine::kKeywordRun ? engine::kResultSuccess : engine::kResultMissingArguments);
+    EXPECT_EQ(result,
+              k == engine::kKeywordRun ? engine::kResultSuccess : engine::kResultMissingArguments);
     ++checked;
   }
   EXPECT_EQ(checked, engine::kKeywordCount - 4);

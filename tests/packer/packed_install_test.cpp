@@ -83,7 +83,8 @@ TEST_F(PackedInstallTest, ScriptWithLfLineEndsInstallsLikeCrLf) {
 TEST_F(PackedInstallTest, TreeInstallsWholeAndIsRemovedWhole) {
   std::string source = PACKER_TREE_SOURCE;
   for (char& c : source) c = (c == '/') ? '\\' : c;
-  if (!testing_support::FolderExists(source)) GTEST_SKIP() << source << " is missing (install nsis)";
+  if (!testing_support::FolderExists(source))
+    GTEST_SKIP() << source << " is missing (install nsis)";
   const std::map<std::string, std::string> tree = FilesBelow(source);
   ASSERT_GT(tree.size(), 300u);
 

@@ -126,8 +126,9 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
     EXPECT_TRUE(FileExists(install_ + "\\" + file)) << file;
   }
   // The product's tree: the same file name in two folders, each its own file.
-  const std::string english = testing_support::ReadWholeFile(install_ + "\\Help\\en\\Shortcuts.txt");
-  const std::string german = testing_support::ReadWholeFile(install_ + "\\Help\\de\\Shortcuts.txt");
+  const std::string help = install_ + "\\Help\\";
+  const std::string english = testing_support::ReadWholeFile(help + "en\\Shortcuts.txt");
+  const std::string german = testing_support::ReadWholeFile(help + "de\\Shortcuts.txt");
   EXPECT_NE(english.find("keyboard shortcuts"), std::string::npos) << english;
   EXPECT_NE(german.find("Tastenkombinationen"), std::string::npos) << german;
   const std::string driver = testing_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");

@@ -9,46 +9,26 @@
 #include "archive/package_format.h"
 #include "archive/zip_reader.h"
 #include "engine/result_codes.h"
-#include "engine/run_state.h"
+#include "platform/win32_handles.h"
 
 namespace archive {
 
 namespace {
 
+struct ArchiveTraits {
+  using Type = ArchiveHandle*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type handle) { CloseArchive(handle); }
+};
 // Owns an archive opened over a resource.
-class OpenedPayload {
- public:
-  explicit OpenedPayload(ArchiveHandle* handle) : handle_(handle) {}
-  OpenedPayload(const OpenedPayload&) = delete;
-  OpenedPayload& operator=(const OpenedPayload&) = delete;
-  ~OpenedPayload() {
-    if (handle_) CloseArchive(handle_);
-  }
-  ArchiveHandle* get() const { return handle_; }
+using OpenedPayload = platform::UniqueAny<ArchiveTraits>;
 
- private:
-  ArchiveHandle* handle_;
-};
-
-// Owns a file handle; INVALID_HANDLE_VALUE means none.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
+// The module whose resources hold the payloads; null means the process's
+// executable. Set before any phase thread starts.
+void* g_payload_module = nullptr;
 
 HMODULE EngineModule() {
-  void* instance = engine::Run().instance;
-  return instance ? static_cast<HMODULE>(instance) : GetModuleHandleA(nullptr);
+  return g_payload_module ? static_cast<HMODULE>(g_payload_module) : GetModuleHandleA(nullptr);
 }
 
 // The bytes of the RCDATA resource `name`. The memory belongs to the module
@@ -87,8 +67,10 @@ int ExtractToFile(ArchiveHandle* zip, int32_t index, const char* target_path) {
                  : engine::kResultCopyFailed;
   // A target that was created or truncated holds no usable file: remove it.
   const char* created = LastCreatedFile(zip);
-  if (created && created[0]) DeleteFileA(created);
-  SetLastError(error);
+  if (created && created[0]) {
+    platform::ScopedPreserveLastError keep;
+    DeleteFileA(created);
+  }
   return code;
 }
 
@@ -107,6 +89,8 @@ int ExtractToMemory(ArchiveHandle* zip, int32_t index, uint32_t size, void** blo
 }
 
 }  // namespace
+
+void SetPayloadModule(void* module) { g_payload_module = module; }
 
 int ExtractPayload(const char* name, const char* target_path, int mode, void** block,
                    uint32_t* length, uint32_t extra) {
@@ -132,9 +116,9 @@ int ExtractPayload(const char* name, const char* target_path, int mode, void** b
 void* LoadFileOrPayload(const char* name, uint32_t* length, uint32_t extra) {
   if (!name) return nullptr;
   if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
-    FileHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.valid()) {
+    platform::UniqueHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) {
       // From here on the disk file decides: a short read yields none and
       // does not fall back to the package.
       LARGE_INTEGER file_size;

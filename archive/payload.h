@@ -1,7 +1,7 @@
 // Payload access: the files that travel inside the engine's executable.
 //
-// Every payload is an RCDATA resource of the engine's own module (the run
-// state's instance handle, or the process's executable when none is set)
+// Every payload is an RCDATA resource of the engine's own module (the one
+// given to SetPayloadModule, or the process's executable when none is set)
 // holding a one-entry encrypted ZIP archive (archive/package_format.h).
 // Blocks handed out here are zero-filled, hold the payload followed by the
 // requested extra bytes, belong to the caller and are released with
@@ -12,6 +12,10 @@
 #include <cstdint>
 
 namespace archive {
+
+// The module whose resources hold the payloads (an HMODULE); null for the
+// process's executable. Start-up sets it once; tests point it elsewhere.
+void SetPayloadModule(void* module);
 
 enum PayloadMode : int {
   kPayloadToMemory = 0,

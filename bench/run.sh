@@ -92,7 +92,7 @@ echo
 
 # 2. Packing.
 ENGINE=""
-for candidate in "$ROOT/dist/win32/engine.exe" "$ROOT/build/win32/engine/engine.exe" \
+for candidate in "$ROOT/dist/win32/engine.exe" "$ROOT/build/win32/startup/engine.exe" \
                  "$ROOT/build/native/tests/packer/stubs/stub64.exe"; do
     if [ -f "$candidate" ]; then ENGINE=$candidate; break; fi
 done

@@ -19,6 +19,12 @@ function(engine_code_options target)
                          $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti>)
   if(WIN32)
     target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections)
+    # Nothing unwinds through the engine (no exceptions), so the 32-bit
+    # engine carries no DWARF unwind tables. (The x86-64 ABI's unwind data
+    # serves the system's own exception dispatch and stays.)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables)
+    endif()
     # The system's C runtime (msvcrt) formats and converts: MinGW's own C99
     # printf and strtod would add tens of kilobytes to every engine.
     target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX

@@ -1,13 +1,14 @@
 #include "commands/command_table.h"
 
+#include "commands/core_commands.h"
 #include "commands/file_commands.h"
 #include "commands/process_commands.h"
 #include "commands/registry_commands.h"
 #include "commands/setup_info_command.h"
 #include "commands/shell_commands.h"
+#include "commands/startup_task_command.h"
 #include "engine/interpreter.h"
 #include "engine/script_parser.h"
-#include "platform/startup_task.h"
 
 namespace engine {
 
@@ -29,7 +30,7 @@ void RegisterEngineCommands() {
   SetCommandHandler(kKeywordCloseProgram, CommandCloseProgram);
   SetCommandHandler(kKeywordStopService, CommandStopService);
   SetCommandHandler(kKeywordCreateSetupInfo, CommandCreateSetupInfo);
-  SetCommandHandler(kKeywordLogonTrigger, platform::CommandLogonTrigger);
+  SetCommandHandler(kKeywordLogonTrigger, CommandLogonTrigger);
 }
 
 }  // namespace engine

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "archive/payload.h"
-#include "commands/file_helpers.h"
+#include "commands/command_helpers.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
@@ -27,13 +27,13 @@ namespace engine {
 
 namespace {
 
-using file_helpers::DesktopUserWanted;
-using file_helpers::IsFile;
-using file_helpers::IsFolder;
-using file_helpers::NameForJoining;
-using file_helpers::PathExists;
-using file_helpers::ScopedPayloadBlock;
-using file_helpers::SendStatusWith;
+using command_helpers::DesktopUserWanted;
+using command_helpers::IsFile;
+using command_helpers::IsFolder;
+using command_helpers::NameForJoining;
+using command_helpers::PathExists;
+using command_helpers::ScopedPayloadBlock;
+using command_helpers::SendStatusWith;
 
 using PathText = text::FixedString<kPathSize>;
 

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "commands/command_helpers.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
@@ -21,11 +22,11 @@
 
 namespace engine {
 
+using command_helpers::DesktopUserWanted;
+
 namespace {
 
 using StatusText = text::FixedString<1024>;
-
-bool RealUserRequested() { return GetVariableNumber("#REALUSER#") == 1; }
 
 // ---------------------------------------------------------------------------
 // Call
@@ -252,7 +253,7 @@ int CommandRun(const char* args, const char* line_end) {
   // Documents open with their associated program; programs started here keep
   // the engine's elevation. With "#REALUSER#" 1 the file and its association
   // are looked up as the desktop user.
-  platform::ScopedDesktopUser user(RealUserRequested());
+  platform::ScopedDesktopUser user(DesktopUserWanted());
   HINSTANCE result = ShellExecuteA(nullptr, nullptr, target, parameters, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32 ? kResultSuccess : kResultCannotStartProgram;
 }
@@ -275,7 +276,7 @@ int CommandCall(const char* args, const char* line_end) {
 
   const char* folder = Argument(2)[0] != '\0' ? Argument(2) : nullptr;
   const bool hidden = Argument(3)[0] == 'h' || Argument(3)[0] == 'H';
-  const bool real_user = RealUserRequested();
+  const bool real_user = DesktopUserWanted();
 
   StartedProcess started;
   bool ok = real_user && StartWithDesktopUserToken(command_line, folder, hidden, &started);

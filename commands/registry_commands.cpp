@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/registry_view.h"
+#include "commands/command_helpers.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
@@ -15,18 +15,19 @@
 #include "engine/script_syntax.h"
 #include "engine/variables.h"
 #include "platform/desktop_user.h"
+#include "platform/registry_view.h"
 #include "platform/system_library.h"
 #include "platform/win32_handles.h"
 
 namespace engine {
+
+using command_helpers::DesktopUserWanted;
 
 namespace {
 
 // Status texts quote arguments of up to 519 characters each; a longer text is
 // cut for display only.
 using StatusText = text::FixedString<1024>;
-
-bool RealUserRequested() { return GetVariableNumber("#REALUSER#") == 1; }
 
 // The root key a script names, and the desktop user's hive when "CU" must
 // mean that user rather than the hive this process has cached.
@@ -171,7 +172,7 @@ int CommandCreateRegValSz(const char* args, const char* line_end) {
   if (GetArguments(5, args, line_end) < 4) return kResultMissingArguments;
   const char* data = Argument(3);
   SendValueStatus(Argument(2), data);
-  const bool real_user = RealUserRequested();
+  const bool real_user = DesktopUserWanted();
   platform::ScopedDesktopUser user(real_user);
   RootKey root;  // closed before the impersonation ends
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultRegValSzFailed;
@@ -187,7 +188,7 @@ int CommandCreateRegValSz(const char* args, const char* line_end) {
 int CommandCreateRegValDW(const char* args, const char* line_end) {
   if (GetArguments(5, args, line_end) < 4) return kResultMissingArguments;
   SendValueStatus(Argument(2), Argument(3));
-  const bool real_user = RealUserRequested();
+  const bool real_user = DesktopUserWanted();
   platform::ScopedDesktopUser user(real_user);
   RootKey root;  // closed before the impersonation ends
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultRegValDwFailed;
@@ -209,7 +210,7 @@ int CommandDeleteRegKey(const char* args, const char* line_end) {
   StatusText status;
   status.Format("Deleting Registry key: %s", Argument(1));
   SendStatus(0, status.c_str());
-  const bool real_user = RealUserRequested();
+  const bool real_user = DesktopUserWanted();
   platform::ScopedDesktopUser user(real_user);
   RootKey root;  // closed before the impersonation ends
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultDeleteRegKeyFailed;
@@ -223,7 +224,7 @@ int CommandDeleteRegVal(const char* args, const char* line_end) {
   StatusText status;
   status.Format("Deleting Registry value: %s", Argument(2));
   SendStatus(0, status.c_str());
-  const bool real_user = RealUserRequested();
+  const bool real_user = DesktopUserWanted();
   platform::ScopedDesktopUser user(real_user);
   RootKey root;  // closed before the impersonation ends
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultDeleteRegValFailed;

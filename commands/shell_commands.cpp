@@ -11,7 +11,7 @@
 
 #include "archive/payload.h"
 #include "commands/file_commands.h"
-#include "commands/file_helpers.h"
+#include "commands/command_helpers.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
@@ -23,9 +23,9 @@ namespace engine {
 
 namespace {
 
-using file_helpers::DesktopUserWanted;
-using file_helpers::ScopedPayloadBlock;
-using file_helpers::SendStatusWith;
+using command_helpers::DesktopUserWanted;
+using command_helpers::ScopedPayloadBlock;
+using command_helpers::SendStatusWith;
 
 using PathText = text::FixedString<kPathSize>;
 

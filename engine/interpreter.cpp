@@ -11,11 +11,6 @@
 
 namespace engine {
 
-int CommandSet(const char* args, const char* line_end);
-int CommandError(const char* args, const char* line_end);
-int CommandStatus(const char* args, const char* line_end);
-int CommandStatus2(const char* args, const char* line_end);
-
 namespace {
 
 CommandHandler g_handlers[kKeywordCount];
@@ -123,16 +118,16 @@ PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
       // Error handling applies to the line whose command ran; lines that
       // only skip leave the error state, and their phase, alone.
       const int code = ErrorState();
+      const ResultSeverity severity = LookupResultMessage(code).severity;
       EngineWindow* window = CurrentEngineWindow();
-      if (code == kResultTaskScheduler && (Run().uninstall_mode || window == nullptr)) {
-        // The startup task is a convenience: its failure is a warning that
-        // never stops a run. (With a window, the page shows it once and
-        // replies "continue".)
+      if (code == kResultSuccess || severity == ResultSeverity::kDeferred) {
+        // Nothing to handle: the phase goes on.
+      } else if (severity == ResultSeverity::kWarning &&
+                 (Run().uninstall_mode || window == nullptr)) {
+        // A warning never stops a run. (With a window, the page shows it
+        // once and replies "continue".)
         SetErrorState(kResultSuccess);
-      } else if (code == kResultRemoveAtRestart) {
-        // A folder left for removal at restart is no failure: the phase
-        // goes on, nothing is shown, and a silent run counts it as success.
-      } else if (code != kResultSuccess) {
+      } else {
         if (Run().uninstall_mode) {
           remembered = code;
         } else if (window == nullptr) {
@@ -180,11 +175,7 @@ CommandHandler GetCommandHandler(int keyword) {
   return (keyword >= 0 && keyword < kKeywordCount) ? g_handlers[keyword] : nullptr;
 }
 
-void RegisterCoreCommands() {
-  SetCommandHandler(kKeywordSet, CommandSet);
-  SetCommandHandler(kKeywordError, CommandError);
-  SetCommandHandler(kKeywordStatus, CommandStatus);
-  SetCommandHandler(kKeywordStatus2, CommandStatus2);
+void RegisterConditionCommands() {
   SetCommandHandler(kKeywordIf, CommandIf);
   SetCommandHandler(kKeywordElse, CommandElse);
   SetCommandHandler(kKeywordEndif, CommandEndif);

@@ -17,9 +17,9 @@ using CommandHandler = int (*)(const char* args, const char* line_end);
 void SetCommandHandler(int keyword, CommandHandler handler);
 CommandHandler GetCommandHandler(int keyword);
 
-// Installs Set, Error, Status, Status2, If, Else and Endif, the commands the
-// portable core carries. The Windows engine adds the rest.
-void RegisterCoreCommands();
+// Installs If, Else and Endif, the interpreter's own commands. The command
+// libraries install the rest.
+void RegisterConditionCommands();
 
 // The script that phases run from: a NUL-terminated text owned by the run
 // state (Run().script_text).

@@ -6,44 +6,51 @@ namespace engine {
 
 namespace {
 
+// Rows are kept narrow: codes and styles fit a byte, string ids a short.
 struct ResultRow {
-  int code;
-  ResultMessage message;
+  unsigned char code;
+  unsigned char style;
+  ResultSeverity severity;
+  unsigned short string_id;
 };
 
+constexpr ResultSeverity kFailure = ResultSeverity::kFailure;
+constexpr ResultSeverity kWarning = ResultSeverity::kWarning;
+constexpr ResultSeverity kDeferred = ResultSeverity::kDeferred;
+
 constexpr ResultRow kResultTable[] = {
-    {kResultMissingArguments, {kStrCriticalError, kStyleOk}},
-    {kResultSetFailed, {kStrCriticalError, kStyleOk}},
-    {kResultCloseProgramFailed, {kStrProgramRunning, kStyleRetryCancel}},
-    {kResultCreateFolderFailed, {kStrDirectoryNotCreated, kStyleRetryCancel}},
-    {kResultCopyFailed, {kStrFileNotCopied, kStyleRetryCancel}},
-    {kResultShortcutFailed, {kStrShortcutFailed, kStyleOk}},
-    {kResultRegValSzFailed, {kStrRegistryWriteFailed, kStyleOk}},
-    {kResultRegValDwFailed, {kStrCriticalError, kStyleOk}},
-    {kResultStartupFailed, {kStrCriticalError, kStyleOk}},
-    {kResultThreadFailed, {kStrCriticalError, kStyleOk}},
-    {kResultPreviousVersion, {kStrPreviousVersion, kStyleYesNoCancel}},
-    {kResultNotAdministrator, {kStrNeedAdministrator, kStyleOk}},
-    {kResultPayloadMissing, {kStrCriticalError, kStyleOk}},
-    {kResultRemoveAtRestart, {kStrCriticalError, kStyleOk}},
-    {kResultDeleteRegKeyFailed, {kStrCriticalError, kStyleOk}},
-    {kResultDeleteRegValFailed, {kStrCriticalError, kStyleOk}},
-    {kResultPatchFailed, {kStrFileNotCopied, kStyleRetryCancel}},
-    {kResultCannotStartProgram, {kStrCriticalError, kStyleOk}},
-    {kResultNoPhase, {kStrCriticalError, kStyleOk}},
-    {kResultScriptError, {kStrScriptError, kStyleOk}},
-    {kResultFileInUse, {kStrCriticalError, kStyleOk}},
-    {kResultInitFilesFailed, {kStrInitFilesFailed, kStyleOk}},
-    {kResultTaskScheduler, {kStrTaskSchedulerError, kStyleOk}},
-    {kResultConfigFolderInaccessible, {kStrConfigFolderInaccessible, kStyleYesNoCancel}},
-    {kResultExtractToMemoryFailed, {kStrFileNotExtracted, kStyleOk}},
+    {kResultMissingArguments, kStyleOk, kFailure, kStrCriticalError},
+    {kResultSetFailed, kStyleOk, kFailure, kStrCriticalError},
+    {kResultCloseProgramFailed, kStyleRetryCancel, kFailure, kStrProgramRunning},
+    {kResultCreateFolderFailed, kStyleRetryCancel, kFailure, kStrDirectoryNotCreated},
+    {kResultCopyFailed, kStyleRetryCancel, kFailure, kStrFileNotCopied},
+    {kResultShortcutFailed, kStyleOk, kFailure, kStrShortcutFailed},
+    {kResultRegValSzFailed, kStyleOk, kFailure, kStrRegistryWriteFailed},
+    {kResultRegValDwFailed, kStyleOk, kFailure, kStrCriticalError},
+    {kResultStartupFailed, kStyleOk, kFailure, kStrCriticalError},
+    {kResultThreadFailed, kStyleOk, kFailure, kStrCriticalError},
+    {kResultPreviousVersion, kStyleYesNoCancel, kFailure, kStrPreviousVersion},
+    {kResultNotAdministrator, kStyleOk, kFailure, kStrNeedAdministrator},
+    {kResultPayloadMissing, kStyleOk, kFailure, kStrCriticalError},
+    {kResultRemoveAtRestart, kStyleOk, kDeferred, kStrCriticalError},
+    {kResultDeleteRegKeyFailed, kStyleOk, kFailure, kStrCriticalError},
+    {kResultDeleteRegValFailed, kStyleOk, kFailure, kStrCriticalError},
+    {kResultPatchFailed, kStyleRetryCancel, kFailure, kStrFileNotCopied},
+    {kResultCannotStartProgram, kStyleOk, kFailure, kStrCriticalError},
+    {kResultNoPhase, kStyleOk, kFailure, kStrCriticalError},
+    {kResultScriptError, kStyleOk, kFailure, kStrScriptError},
+    {kResultFileInUse, kStyleOk, kFailure, kStrCriticalError},
+    {kResultInitFilesFailed, kStyleOk, kFailure, kStrInitFilesFailed},
+    {kResultTaskScheduler, kStyleOk, kWarning, kStrTaskSchedulerError},
+    {kResultConfigFolderInaccessible, kStyleYesNoCancel, kFailure, kStrConfigFolderInaccessible},
+    {kResultExtractToMemoryFailed, kStyleOk, kFailure, kStrFileNotExtracted},
 };
 
 }  // namespace
 
 ResultMessage LookupResultMessage(int code) {
   for (const ResultRow& row : kResultTable) {
-    if (row.code == code) return row.message;
+    if (row.code == code) return {row.string_id, row.style, row.severity};
   }
   return {kStrCriticalError, kStyleOk};
 }

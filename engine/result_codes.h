@@ -58,13 +58,26 @@ enum MessageReply : int {
   kReplyNo = 7,
 };
 
+// How a phase treats a command's result code.
+enum class ResultSeverity : unsigned char {
+  // Stops the phase (Setup mode) or is remembered (Uninstall mode).
+  kFailure,
+  // Shown once where a window can show it, then cleared: the phase goes on.
+  // Without a window, or in Uninstall mode, it is cleared at once.
+  kWarning,
+  // Not a failure at all: the phase goes on and nothing is shown (a folder
+  // left for removal at the next restart).
+  kDeferred,
+};
+
 struct ResultMessage {
   int string_id;
   unsigned style;  // buttons only; the error icon is added when shown
+  ResultSeverity severity = ResultSeverity::kFailure;
 };
 
-// The string and buttons that show `code`. Codes without their own row give
-// string 1001 with OK.
+// The string and buttons that show `code`, and how a phase treats it. Codes
+// without their own row are failures shown with string 1001 and OK.
 ResultMessage LookupResultMessage(int code);
 
 }  // namespace engine

@@ -2,20 +2,12 @@
 
 #include <atomic>
 
-#include "engine/engine_window.h"
-#include "engine/fixed_string.h"
-#include "engine/result_codes.h"
-#include "engine/script_parser.h"
-#include "engine/variables.h"
-#include "platform/clock.h"
 #include "platform/startup_task_com.h"
 
 namespace platform {
 
 namespace {
 
-constexpr int kAttempts = 10;
-constexpr uint32_t kPauseAfterFailureMs = 1000;
 constexpr DWORD kAdministratorsRid = DOMAIN_ALIAS_RID_ADMINS;  // 544
 constexpr DWORD kUsersRid = DOMAIN_ALIAS_RID_USERS;            // 545
 // Account names are at most 256 characters (UNLEN), domain names 15 (DNLEN).
@@ -120,28 +112,6 @@ int RegisterStartupTask(const char* name, const char* program, const char* argum
 
 void SetStartupTaskBackendForTesting(StartupTaskBackend* backend) {
   g_backend_for_testing.store(backend);
-}
-
-int CommandLogonTrigger(const char* args, const char* line_end) {
-  int count = engine::GetArguments(engine::kMaxArguments, args, line_end);
-  const char* name = engine::Argument(0);
-  // A task registered under an empty name would get a generated one that no
-  // script could delete again.
-  if (count < 1 || name[0] == '\0') return engine::kResultMissingArguments;
-  const char* program = engine::Argument(1);
-  const char* arguments = engine::Argument(2);
-  engine::SendStatus(0, program[0] != '\0' ? "Creating startup task" : "Deleting startup task");
-
-  int step = 0;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    step = RegisterStartupTask(name, program, arguments);
-    if (step == 0) return engine::kResultSuccess;
-    SleepMilliseconds(kPauseAfterFailureMs);
-  }
-  char code[16];
-  text::FormatBounded(code, sizeof(code), "%08x", static_cast<unsigned>(step));
-  engine::SetVariable("#LASTERROR#", code);
-  return engine::kResultTaskScheduler;
 }
 
 }  // namespace platform

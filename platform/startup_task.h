@@ -1,6 +1,5 @@
 // The startup task: a Task Scheduler 2.0 task in the root folder that starts
-// the installed program whenever any user logs on, and the script command
-// LogonTrigger that creates or deletes it.
+// the installed program whenever any user logs on.
 #ifndef PLATFORM_STARTUP_TASK_H_
 #define PLATFORM_STARTUP_TASK_H_
 
@@ -28,14 +27,6 @@ namespace platform {
 // initialised, before the function returns. A thread already in a
 // single-threaded apartment keeps it and uses the scheduler from there.
 int RegisterStartupTask(const char* name, const char* program, const char* arguments);
-
-// The script command: LogonTrigger name[, program[, arguments]].
-// 3 when the task name is missing or empty; otherwise sends the status text
-// "Creating startup task" (program given) or "Deleting startup task", makes
-// up to 10 attempts with a 1 s pause after each failed one, and after ten
-// failures stores the last step code as eight hex digits in "#LASTERROR#"
-// and returns 33. 0 on success.
-int CommandLogonTrigger(const char* args, const char* line_end);
 
 // The name of the built-in group with relative id `rid` (544 Administrators,
 // 545 Users) in the system's language, looked up from its well-known SID.

@@ -2,8 +2,6 @@
 
 #include <oleauto.h>
 
-#include "engine/script_parser.h"
-
 namespace platform {
 
 const CLSID kClsidTaskScheduler = {
@@ -39,14 +37,15 @@ class ScopedVariant {
   VARIANT value_;
 };
 
-// The engine's ANSI text (at most one argument's 519 characters; longer
-// texts are refused) as a BSTR. Null when it cannot be converted or
-// allocated.
+// Task texts come from script arguments: at most 519 characters.
+constexpr int kTaskTextSize = 520;
+
+// The engine's ANSI text (longer texts than kTaskTextSize - 1 characters are
+// refused) as a BSTR. Null when it cannot be converted or allocated.
 BSTR AnsiToBstr(const char* text) {
-  wchar_t wide[engine::kArgumentSize];
+  wchar_t wide[kTaskTextSize];
   if (text == nullptr) text = "";
-  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(engine::kArgumentSize)) ==
-      0) {
+  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kTaskTextSize) == 0) {
     return nullptr;
   }
   return SysAllocString(wide);

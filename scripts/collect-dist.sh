@@ -3,8 +3,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 mkdir -p dist/win32 dist/win64
-cp build/win32/engine/engine.exe dist/win32/engine.exe
-cp build/win64/engine/engine.exe dist/win64/engine.exe
+cp build/win32/startup/engine.exe dist/win32/engine.exe
+cp build/win64/startup/engine.exe dist/win64/engine.exe
 if [ -x build/native/packer/dispack ]; then
     strip -o dist/dispack build/native/packer/dispack
 fi
@@ -15,7 +15,7 @@ done
 # Both engines must stay lean and need only the system's DLLs.
 for arch in win32:i686 win64:x86_64; do
     tree=${arch%%:*}
-    cmake -DENGINE="build/$tree/engine/engine.exe" -DMAP="build/$tree/engine/engine.map" \
+    cmake -DENGINE="build/$tree/startup/engine.exe" -DMAP="build/$tree/startup/engine.map" \
           -DOBJDUMP="${arch#*:}-w64-mingw32-objdump" -P cmake/CheckLeanEngine.cmake >/dev/null
     printf '  %-24s %s\n' "dist/$tree/engine.exe" \
         "$("${arch#*:}"-w64-mingw32-objdump -f "dist/$tree/engine.exe" | sed -n 's/.*file format //p'), system DLLs only"

@@ -7,16 +7,15 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/run_state.h"
 #include "tests/archive/wine_test_util.h"
 
 namespace {
 
-using wintest::FileExists;
-using wintest::Handle;
-using wintest::ReadFileBytes;
-using wintest::ScratchDir;
-using wintest::WriteFileBytes;
+using archive_test::FileExists;
+using archive_test::Handle;
+using archive_test::ReadFileBytes;
+using archive_test::WriteFileBytes;
+using test_support::PrivateFolder;
 
 constexpr int kDone = 0;
 constexpr int kCopyFailed = 8;
@@ -56,8 +55,8 @@ class Block {
 // Points the engine's module at another module for one test.
 class InstanceOverride {
  public:
-  explicit InstanceOverride(void* instance) { engine::Run().instance = instance; }
-  ~InstanceOverride() { engine::Run().instance = nullptr; }
+  explicit InstanceOverride(void* instance) { archive::SetPayloadModule(instance); }
+  ~InstanceOverride() { archive::SetPayloadModule(nullptr); }
 };
 
 int ToMemory(const char* name, Block* block, uint32_t* length, uint32_t extra = 0) {
@@ -87,7 +86,7 @@ TEST(Payload, FindsPayloadsByNameInAnyLetterCase) {
 }
 
 TEST(Payload, ExtractsEveryPayloadToFileAndToMemory) {
-  ScratchDir dir;
+  PrivateFolder dir;
   for (const char* name : kPayloads) {
     std::string original = Original(name);
     std::string target = dir / (std::string("out_") + name);
@@ -122,7 +121,7 @@ TEST(Payload, BlocksCarryZeroFilledExtraBytes) {
 }
 
 TEST(Payload, MissingOrUnusablePayloadsGive17) {
-  ScratchDir dir;
+  PrivateFolder dir;
   // No such resource; a resource that is no archive; an archive without an
   // entry of the resource's name; names that are no payload names.
   for (const char* name : {"Missing.txt", "NOTZIP.BIN", "WrongName.txt", "", "#1"}) {
@@ -139,7 +138,7 @@ TEST(Payload, MissingOrUnusablePayloadsGive17) {
 }
 
 TEST(Payload, TargetHeldOpenWithoutSharingGives31) {
-  ScratchDir dir;
+  PrivateFolder dir;
   dir.Enter();
   std::string target = dir / "held.txt";
   WriteFileBytes(target, "held");
@@ -158,7 +157,7 @@ TEST(Payload, TargetHeldOpenWithoutSharingGives31) {
 }
 
 TEST(Payload, UnwritableTargetsGive8) {
-  ScratchDir dir;
+  PrivateFolder dir;
   WriteFileBytes(dir / "blocker", "a file where a folder should be");
   ASSERT_TRUE(CreateDirectoryA((dir / "folder").c_str(), nullptr));
   for (const std::string& target : {dir / "blocker\\inside.txt", dir / "folder"}) {
@@ -172,7 +171,7 @@ TEST(Payload, UnwritableTargetsGive8) {
 }
 
 TEST(Payload, FailedExtractionRemovesThePartialTarget) {
-  ScratchDir dir;
+  PrivateFolder dir;
   std::string target = dir / "Corrupt.txt";
   WriteFileBytes(target, "previous content");
   SetLastError(0);
@@ -188,7 +187,7 @@ TEST(Payload, FailedExtractionRemovesThePartialTarget) {
 }
 
 TEST(Payload, LoadFileOrPayloadPrefersADiskFile) {
-  ScratchDir dir;
+  PrivateFolder dir;
   dir.Enter();
   std::string readme = Original("Readme.txt");
   Block block;
@@ -244,7 +243,7 @@ TEST(Payload, LoadFileOrPayloadPrefersADiskFile) {
 }
 
 TEST(Payload, CopyFileOrPayloadCopiesDiskFilesFirst) {
-  ScratchDir dir;
+  PrivateFolder dir;
   dir.Enter();
   WriteFileBytes("Setup.dis", "a script on disk");
   WriteFileBytes("copy.dis", "to be replaced");

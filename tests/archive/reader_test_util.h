@@ -8,8 +8,9 @@
 
 #include "archive/zip_reader.h"
 #include "tests/archive/zip_builder.h"
+#include "tests/support/private_folder.h"
 
-namespace ziptest {
+namespace archive_test {
 
 // Owns an open archive; the bytes live as long as the object.
 class OpenedArchive {
@@ -46,25 +47,9 @@ inline int32_t ExtractToString(archive::ArchiveHandle* handle, int32_t index, st
   return status;
 }
 
-// A private folder for one test, removed with its contents at the end; the
-// process's current directory is restored too.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  // Makes the folder the current directory until destruction.
-  void Enter();
-
- private:
-  std::string path_;
-  std::string previous_;
-};
-
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 
-}  // namespace ziptest
+}  // namespace archive_test
 
 #endif  // TESTS_ARCHIVE_READER_TEST_UTIL_H_

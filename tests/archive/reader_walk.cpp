@@ -6,7 +6,7 @@
 
 #include "archive/zip_reader.h"
 
-namespace ziptest {
+namespace archive_test {
 
 namespace {
 
@@ -63,4 +63,4 @@ WalkResult WalkArchive(const uint8_t* data, size_t size, const char* password, u
   return result;
 }
 
-}  // namespace ziptest
+}  // namespace archive_test

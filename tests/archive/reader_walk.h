@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace ziptest {
+namespace archive_test {
 
 struct WalkResult {
   bool opened = false;
@@ -21,6 +21,6 @@ struct WalkResult {
 // `piece` bytes (1 to 65536). Output per entry is capped at 1 MB.
 WalkResult WalkArchive(const uint8_t* data, size_t size, const char* password, uint32_t piece);
 
-}  // namespace ziptest
+}  // namespace archive_test
 
 #endif  // TESTS_ARCHIVE_READER_WALK_H_

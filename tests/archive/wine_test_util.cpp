@@ -6,39 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace wintest {
-
-ScratchDir::ScratchDir() {
-  static int counter = 0;
-  char temp[MAX_PATH];
-  DWORD n = GetTempPathA(MAX_PATH, temp);
-  if (n == 0 || n >= MAX_PATH) throw std::runtime_error("GetTempPathA");
-  char name[64];
-  std::snprintf(name, sizeof(name), "archive_test_%lu_%d", GetCurrentProcessId(), ++counter);
-  path_ = std::string(temp) + name;
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-  if (!CreateDirectoryA(path_.c_str(), nullptr)) throw std::runtime_error("CreateDirectoryA");
-}
-
-ScratchDir::~ScratchDir() {
-  if (!previous_.empty()) SetCurrentDirectoryA(previous_.c_str());
-  std::error_code ec;
-  // Read-only files would stop the removal.
-  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-    SetFileAttributesA(it->path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
-  }
-  std::filesystem::remove_all(path_, ec);
-}
-
-void ScratchDir::Enter() {
-  char current[MAX_PATH];
-  DWORD n = GetCurrentDirectoryA(MAX_PATH, current);
-  if (n == 0 || n >= MAX_PATH) throw std::runtime_error("GetCurrentDirectoryA");
-  previous_ = current;
-  if (!SetCurrentDirectoryA(path_.c_str())) throw std::runtime_error("SetCurrentDirectoryA");
-}
+namespace archive_test {
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -58,4 +26,4 @@ bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-}  // namespace wintest
+}  // namespace archive_test

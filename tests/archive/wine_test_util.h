@@ -6,24 +6,9 @@
 
 #include <string>
 
-namespace wintest {
+#include "tests/support/private_folder.h"
 
-// A private folder under the temporary folder, removed with its contents.
-// Enter() makes it the current directory until destruction.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-  void Enter();
-
- private:
-  std::string path_;
-  std::string previous_;
-};
+namespace archive_test {
 
 // Whole-file helpers; ReadFileBytes throws when the file cannot be read.
 std::string ReadFileBytes(const std::string& path);
@@ -45,6 +30,6 @@ class Handle {
   HANDLE h_;
 };
 
-}  // namespace wintest
+}  // namespace archive_test
 
 #endif  // TESTS_ARCHIVE_WINE_TEST_UTIL_H_

@@ -6,7 +6,7 @@
 
 #include "archive/pkware_cipher.h"
 
-namespace ziptest {
+namespace archive_test {
 
 namespace {
 
@@ -195,4 +195,4 @@ Bytes BuildPackage(const std::string& name, const std::string& data, const char*
   return BuildZip(plan).bytes;
 }
 
-}  // namespace ziptest
+}  // namespace archive_test

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace ziptest {
+namespace archive_test {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -70,6 +70,6 @@ std::string SampleBytes(size_t size, uint32_t seed);
 void PutU16(Bytes& out, size_t at, uint16_t value);
 void PutU32(Bytes& out, size_t at, uint32_t value);
 
-}  // namespace ziptest
+}  // namespace archive_test
 
 #endif  // TESTS_ARCHIVE_ZIP_BUILDER_H_

@@ -6,7 +6,7 @@
 
 #include "tests/archive/reader_test_util.h"
 
-namespace ziptest {
+namespace archive_test {
 namespace {
 
 using archive::ArchiveEntry;
@@ -374,4 +374,4 @@ TEST(ZipDirectory, LocalHeaderMustAgreeWithTheCentralRecord) {
 }
 
 }  // namespace
-}  // namespace ziptest
+}  // namespace archive_test

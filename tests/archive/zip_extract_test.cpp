@@ -7,7 +7,7 @@
 #include "archive/package_format.h"
 #include "tests/archive/reader_test_util.h"
 
-namespace ziptest {
+namespace archive_test {
 namespace {
 
 using archive::ArchiveEntry;
@@ -284,7 +284,7 @@ class ZipExtractToFile : public ::testing::Test {
 
   ArchivePlan spec_;
   Bytes bytes_;
-  ScratchDir dir_;
+  test_support::PrivateFolder dir_;
 };
 
 TEST_F(ZipExtractToFile, RelativeTargetsGoUnderTheBaseDirectoryWithTheirFolders) {
@@ -364,4 +364,4 @@ TEST_F(ZipExtractToFile, CrcMismatchFailsAfterCreatingTheFile) {
 }
 
 }  // namespace
-}  // namespace ziptest
+}  // namespace archive_test

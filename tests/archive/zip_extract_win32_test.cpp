@@ -11,11 +11,11 @@
 
 namespace {
 
-using wintest::Handle;
-using wintest::ReadFileBytes;
-using wintest::ScratchDir;
-using wintest::WriteFileBytes;
-using ziptest::EntryPlan;
+using archive_test::Handle;
+using archive_test::ReadFileBytes;
+using test_support::PrivateFolder;
+using archive_test::WriteFileBytes;
+using archive_test::EntryPlan;
 
 constexpr char kPassword[] = "VintrelQuarbPaxo";
 constexpr int32_t kMtime = 1500000000, kAtime = 1500000500, kCtime = 1400000000;
@@ -31,13 +31,13 @@ uint64_t ToU64(const FILETIME& ft) {
 class ZipExtractWin32 : public ::testing::Test {
  protected:
   void SetUp() override {
-    ziptest::ArchivePlan plan;
+    archive_test::ArchivePlan plan;
     EntryPlan timed;
     timed.name = "timed.txt";
-    timed.data = ziptest::SampleText(40000, 5);
+    timed.data = archive_test::SampleText(40000, 5);
     timed.password = kPassword;
     timed.data_descriptor = true;
-    timed.local_extra = ziptest::TimestampExtra(0x07, {kMtime, kAtime, kCtime});
+    timed.local_extra = archive_test::TimestampExtra(0x07, {kMtime, kAtime, kCtime});
     plan.entries.push_back(timed);
     EntryPlan dos = timed;
     dos.name = "dos.txt";
@@ -55,19 +55,19 @@ class ZipExtractWin32 : public ::testing::Test {
     folder.external_attributes = 0x10;
     plan.entries.push_back(folder);
     spec_ = plan;
-    bytes_ = ziptest::BuildZip(plan).bytes;
+    bytes_ = archive_test::BuildZip(plan).bytes;
   }
 
   archive::ArchiveHandle* Open() {
     return archive::OpenArchive(bytes_.data(), static_cast<uint32_t>(bytes_.size()), kPassword);
   }
 
-  ziptest::ArchivePlan spec_;
-  ziptest::Bytes bytes_;
+  archive_test::ArchivePlan spec_;
+  archive_test::Bytes bytes_;
 };
 
 TEST_F(ZipExtractWin32, CreatesFoldersAndSetsTimes) {
-  ScratchDir dir;
+  PrivateFolder dir;
   dir.Enter();
   archive::ArchiveHandle* zip = Open();  // the base directory is taken now
   ASSERT_NE(zip, nullptr);
@@ -96,8 +96,8 @@ TEST_F(ZipExtractWin32, CreatesFoldersAndSetsTimes) {
 
   // Without a "UT" block the DOS time counts as local time.
   FILETIME local, utc;
-  ASSERT_TRUE(DosDateTimeToFileTime(static_cast<WORD>(ziptest::kSampleDosTime >> 16),
-                                    static_cast<WORD>(ziptest::kSampleDosTime & 0xFFFF), &local));
+  ASSERT_TRUE(DosDateTimeToFileTime(static_cast<WORD>(archive_test::kSampleDosTime >> 16),
+                                    static_cast<WORD>(archive_test::kSampleDosTime & 0xFFFF), &local));
   ASSERT_TRUE(LocalFileTimeToFileTime(&local, &utc));
   {
     Handle file(CreateFileA(absolute.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -109,7 +109,7 @@ TEST_F(ZipExtractWin32, CreatesFoldersAndSetsTimes) {
 }
 
 TEST_F(ZipExtractWin32, ReadOnlyEntriesGiveReadOnlyFiles) {
-  ScratchDir dir;
+  PrivateFolder dir;
   archive::ArchiveHandle* zip = Open();
   ASSERT_NE(zip, nullptr);
   std::string target = dir / "ro.txt";
@@ -122,7 +122,7 @@ TEST_F(ZipExtractWin32, ReadOnlyEntriesGiveReadOnlyFiles) {
 }
 
 TEST_F(ZipExtractWin32, TargetInUseLeavesTheSharingViolation) {
-  ScratchDir dir;
+  PrivateFolder dir;
   std::string target = dir / "held.txt";
   WriteFileBytes(target, "held");
   archive::ArchiveHandle* zip = Open();

@@ -9,7 +9,7 @@
 
 #include "tests/archive/reader_test_util.h"
 
-namespace ziptest {
+namespace archive_test {
 namespace {
 
 using archive::ArchiveEntry;
@@ -277,4 +277,4 @@ TEST(ZipHostile, CommentHoldingTheSignatureHidesTheRecord) {
 }
 
 }  // namespace
-}  // namespace ziptest
+}  // namespace archive_test

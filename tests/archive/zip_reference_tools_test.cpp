@@ -7,7 +7,7 @@
 
 #include "tests/archive/reader_test_util.h"
 
-namespace ziptest {
+namespace archive_test {
 namespace {
 
 using archive::ArchiveEntry;
@@ -79,7 +79,7 @@ class ReferenceTools : public ::testing::Test {
   }
 
   std::vector<std::pair<std::string, std::string>> files_;
-  ScratchDir dir_;
+  test_support::PrivateFolder dir_;
 };
 
 TEST_F(ReferenceTools, ZipPlainAndEncrypted) {
@@ -163,4 +163,4 @@ TEST_F(ReferenceTools, UnzipReadsTheTestWritersPackages) {
 }
 
 }  // namespace
-}  // namespace ziptest
+}  // namespace archive_test

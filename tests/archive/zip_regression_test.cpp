@@ -10,7 +10,7 @@
 #include "tests/archive/reader_test_util.h"
 #include "tests/archive/reader_walk.h"
 
-namespace ziptest {
+namespace archive_test {
 namespace {
 
 TEST(ZipRegressions, FuzzerFindingsStayHarmless) {
@@ -44,4 +44,4 @@ TEST(ZipRegressions, StoredEntryWhoseDataEndsEarly) {
 }
 
 }  // namespace
-}  // namespace ziptest
+}  // namespace archive_test

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "archive/payload.h"
 #include "engine/interpreter.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
@@ -92,7 +93,7 @@ void MakeFolders(const std::string& path) {
   }
 }
 
-void RemoveTree(const std::string& path) { testing_support::RemoveTree(path); }
+void RemoveTree(const std::string& path) { test_support::RemoveTree(path); }
 
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
@@ -109,11 +110,11 @@ std::vector<std::string> ListFolder(const std::string& folder) {
 }
 
 std::vector<std::string> PendingDeletionsUnder(const std::string& folder) {
-  return testing_support::PendingDeletionsUnder(folder);
+  return test_support::PendingDeletionsUnder(folder);
 }
 
 void RemovePendingOperationsUnder(const std::string& folder) {
-  testing_support::RemovePendingOperationsUnder(folder);
+  test_support::RemovePendingOperationsUnder(folder);
 }
 
 int RunHandler(engine::CommandHandler handler, const std::string& args) {
@@ -125,7 +126,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 void FileCommandsTest::SetUp() {
   engine::ResetVariablesForTesting();
   engine::ResetRunStateForTesting();
-  engine::Run().instance = GetModuleHandleA(nullptr);
+  archive::SetPayloadModule(nullptr);
   engine::SetEngineWindow(&window_);
 
   char temp[MAX_PATH];

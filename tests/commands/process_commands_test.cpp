@@ -18,13 +18,13 @@
 
 namespace {
 
-using system_test::FakeClock;
-using system_test::FileExists;
-using system_test::ProcessCommandTest;
-using system_test::ReadFile;
-using system_test::ReadReport;
-using system_test::RunCommand;
-using system_test::UniqueName;
+using commands_test::FakeClock;
+using commands_test::FileExists;
+using commands_test::ProcessCommandTest;
+using commands_test::ReadFile;
+using commands_test::ReadReport;
+using commands_test::RunCommand;
+using commands_test::UniqueName;
 
 TEST_F(ProcessCommandTest, CallStoresTheExitCode) {
   struct Case {
@@ -84,7 +84,7 @@ TEST_F(ProcessCommandTest, CallKeepsWorkingFolderAndShowMode) {
     const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
     EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
                                                      "\", \"" + folder_ + "\", " + c.show_mode));
-    system_test::ChildReport got = ReadReport(report);
+    commands_test::ChildReport got = ReadReport(report);
     EXPECT_EQ(folder_, got.folder);
     EXPECT_EQ(c.uses_show_window, got.uses_show_window);
     if (c.uses_show_window == 1) {

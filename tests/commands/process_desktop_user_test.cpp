@@ -15,12 +15,12 @@
 
 namespace {
 
-using system_test::FileExists;
-using system_test::ProcessCommandTest;
-using system_test::ReadReport;
-using system_test::RunCommand;
-using system_test::UniqueName;
-using system_test::WaitForFile;
+using commands_test::FileExists;
+using commands_test::ProcessCommandTest;
+using commands_test::ReadReport;
+using commands_test::RunCommand;
+using commands_test::UniqueName;
+using commands_test::WaitForFile;
 
 // With "#REALUSER#" 1 the program runs under the desktop user's token; the
 // working folder, the show mode and the exit code are kept. Without a desktop
@@ -29,9 +29,9 @@ TEST_F(ProcessCommandTest, CallAsTheDesktopUser) {
   engine::SetVariable("#REALUSER#", "1");
   for (bool with_shell : {false, true}) {
     SCOPED_TRACE(with_shell ? "desktop shell window" : "no desktop shell");
-    std::unique_ptr<system_test::DesktopShellWindow> shell;
+    std::unique_ptr<commands_test::DesktopShellWindow> shell;
     if (with_shell) {
-      shell = std::make_unique<system_test::DesktopShellWindow>();
+      shell = std::make_unique<commands_test::DesktopShellWindow>();
       ASSERT_TRUE(shell->ok());
     }
     EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"exit 0x2A\""));
@@ -39,7 +39,7 @@ TEST_F(ProcessCommandTest, CallAsTheDesktopUser) {
     const std::string report = folder_ + "\\" + UniqueName("report") + ".txt";
     EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"report " + report +
                                                      "\", \"" + folder_ + "\", hide"));
-    system_test::ChildReport got = ReadReport(report);
+    commands_test::ChildReport got = ReadReport(report);
     EXPECT_EQ(folder_, got.folder);
     EXPECT_EQ(1, got.uses_show_window);
     EXPECT_EQ(SW_HIDE, got.show_window);

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace system_test {
+namespace commands_test {
 
 bool FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -90,4 +90,4 @@ DesktopShellWindow::~DesktopShellWindow() {
   if (window_ != nullptr) DestroyWindow(window_);
 }
 
-}  // namespace system_test
+}  // namespace commands_test

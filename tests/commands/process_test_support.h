@@ -10,7 +10,7 @@
 
 #include "tests/commands/registry_test_support.h"
 
-namespace system_test {
+namespace commands_test {
 
 bool FileExists(const std::string& path);
 std::string ReadFile(const std::string& path);
@@ -64,6 +64,6 @@ class DesktopShellWindow {
   HWND window_ = nullptr;
 };
 
-}  // namespace system_test
+}  // namespace commands_test
 
 #endif  // TESTS_COMMANDS_PROCESS_TEST_SUPPORT_H_

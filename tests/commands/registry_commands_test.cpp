@@ -15,18 +15,18 @@
 
 namespace {
 
-using system_test::CreateKey;
-using system_test::KeyExists;
-using system_test::ReadString;
-using system_test::ReadValue;
-using system_test::RunCommand;
-using system_test::UniqueName;
-using system_test::WriteString;
+using commands_test::CreateKey;
+using commands_test::KeyExists;
+using commands_test::ReadString;
+using commands_test::ReadValue;
+using commands_test::RunCommand;
+using commands_test::UniqueName;
+using commands_test::WriteString;
 
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
 
-class RegistryCommandTest : public system_test::SystemCommandTest {
+class RegistryCommandTest : public commands_test::SystemCommandTest {
  protected:
   // A fresh "Software\<unique>" path below HKLM, removed afterwards.
   std::string MachinePath() {

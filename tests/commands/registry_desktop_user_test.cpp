@@ -12,14 +12,14 @@
 
 namespace {
 
-using system_test::KeyExists;
-using system_test::ReadString;
-using system_test::RunCommand;
-using system_test::UniqueName;
+using commands_test::KeyExists;
+using commands_test::ReadString;
+using commands_test::RunCommand;
+using commands_test::UniqueName;
 
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
-class RegistryDesktopUserTest : public system_test::SystemCommandTest {
+class RegistryDesktopUserTest : public commands_test::SystemCommandTest {
  protected:
   std::string PathBelow(HKEY root) {
     std::string path = "Software\\" + UniqueName("RegCmdTest");
@@ -32,7 +32,7 @@ class RegistryDesktopUserTest : public system_test::SystemCommandTest {
 // user's hive. Here the desktop shell is a window of this test process, so
 // the desktop user is the test's own account.
 TEST_F(RegistryDesktopUserTest, RealUserWritesTheDesktopUsersHive) {
-  system_test::DesktopShellWindow shell;
+  commands_test::DesktopShellWindow shell;
   ASSERT_TRUE(shell.ok());
   engine::SetVariable("#REALUSER#", "1");
   const std::string user_path = PathBelow(HKEY_CURRENT_USER);

@@ -8,7 +8,7 @@
 #include "engine/variables.h"
 #include "platform/clock.h"
 
-namespace system_test {
+namespace commands_test {
 
 int RunCommand(engine::CommandHandler handler, const std::string& arguments) {
   return handler(arguments.c_str(), arguments.c_str() + arguments.size());
@@ -150,4 +150,4 @@ std::vector<std::string> SystemCommandTest::StatusTexts() const {
   return out;
 }
 
-}  // namespace system_test
+}  // namespace commands_test

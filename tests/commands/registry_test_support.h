@@ -17,7 +17,7 @@
 #include "engine/engine_window.h"
 #include "engine/interpreter.h"
 
-namespace system_test {
+namespace commands_test {
 
 // The engine window of a test: keeps every status text.
 class StatusRecorder : public engine::EngineWindow {
@@ -87,6 +87,6 @@ class SystemCommandTest : public ::testing::Test {
   std::vector<std::string> products_;
 };
 
-}  // namespace system_test
+}  // namespace commands_test
 
 #endif  // TESTS_COMMANDS_REGISTRY_TEST_SUPPORT_H_

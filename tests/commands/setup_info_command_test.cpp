@@ -17,8 +17,8 @@
 
 namespace {
 
-using system_test::RunCommand;
-using system_test::UniqueName;
+using commands_test::RunCommand;
+using commands_test::UniqueName;
 
 constexpr char kProducts[] = "Software\\Corvanta";
 
@@ -52,7 +52,7 @@ void ExpectTextField(const std::vector<uint8_t>& r, size_t offset, const std::st
   }
 }
 
-class SetupInfoCommandTest : public system_test::SystemCommandTest {
+class SetupInfoCommandTest : public commands_test::SystemCommandTest {
  protected:
   // A product name of this test; its value is removed afterwards.
   std::string NewProduct() {
@@ -66,7 +66,7 @@ class SetupInfoCommandTest : public system_test::SystemCommandTest {
   std::vector<uint8_t> StoredRecord(const std::string& product, DWORD* type = nullptr) {
     DWORD value_type = 0;
     std::vector<uint8_t> data;
-    if (!system_test::ReadValue(HKEY_LOCAL_MACHINE, kProducts, product, platform::kDefaultRegistryView,
+    if (!commands_test::ReadValue(HKEY_LOCAL_MACHINE, kProducts, product, platform::kDefaultRegistryView,
                                 &value_type, &data)) {
       return {};
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/core_commands.h"
 #include "engine/engine_window_win32.h"
 #include "engine/interpreter.h"
 #include "engine/run_state.h"

@@ -13,8 +13,8 @@
 
 namespace {
 
-using testing_support::EngineTest;
-using testing_support::RecordingEngineWindow;
+using core_test::EngineTest;
+using core_test::RecordingEngineWindow;
 
 // A probe command in the CreateDir slot: "CreateDir code[,label]" records the
 // label (or the code) and returns the code.
@@ -112,6 +112,8 @@ TEST_F(InterpreterTest, Conditions) {
       {"If #OS#,=,610,?,0", true},          // unknown second operator: first decides
       {"If abc,<,1", true},                 // text reads as 0
       {"If #UNDEFINED#,=,#UNDEFINED#", true},
+      {"If C:\\\xC4rger,=,c:\\\xE4RGER", true},  // letters beyond ASCII fold too
+      {"If \xC4,!,\xE4", false},
   };
   for (const Case& c : cases) {
     g_probe_calls.clear();

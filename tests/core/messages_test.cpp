@@ -16,7 +16,7 @@
 
 namespace {
 
-using testing_support::EngineTest;
+using core_test::EngineTest;
 
 class MessagesTest : public EngineTest {
  protected:

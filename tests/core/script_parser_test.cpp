@@ -11,7 +11,7 @@
 
 namespace {
 
-using testing_support::EngineTest;
+using core_test::EngineTest;
 using ScriptParserTest = EngineTest;
 
 struct Line {

@@ -3,12 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "commands/core_commands.h"
 #include "engine/host_testing.h"
 #include "engine/interpreter.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
 
-namespace testing_support {
+namespace core_test {
 
 void RecordingEngineWindow::Status(int line, const char* text) {
   events.push_back({engine::kMessageStatus, line, text, engine::ErrorState()});
@@ -91,4 +92,4 @@ void EngineTest::LoadScript(const std::string& script) {
   std::memcpy(run.script_text, script.data(), script.size());
 }
 
-}  // namespace testing_support
+}  // namespace core_test

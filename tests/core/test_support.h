@@ -11,7 +11,7 @@
 
 #include "engine/engine_window.h"
 
-namespace testing_support {
+namespace core_test {
 
 // One message as the engine window received it.
 struct WindowEvent {
@@ -59,6 +59,6 @@ class EngineTest : public ::testing::Test {
   int message_box_reply_ = 1;
 };
 
-}  // namespace testing_support
+}  // namespace core_test
 
 #endif  // TESTS_CORE_TEST_SUPPORT_H_

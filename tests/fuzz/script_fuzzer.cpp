@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "commands/core_commands.h"
 #include "engine/command_line.h"
 #include "engine/engine_window.h"
 #include "engine/interpreter.h"

@@ -70,7 +70,7 @@ class DispackTest : public ::testing::Test {
                    env);
   }
 
-  packer_test::TempDir dir_;
+  test_support::PrivateFolder dir_;
   std::string engine_;
 };
 

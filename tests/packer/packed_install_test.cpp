@@ -9,7 +9,7 @@
 
 namespace {
 
-using testing_support::ReadWholeFile;
+using test_support::ReadWholeFile;
 
 // Every file below `folder`: path relative to it -> content.
 void CollectFiles(const std::string& folder, const std::string& prefix,
@@ -38,8 +38,8 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder) {
 
 class PackedInstallTest : public ::testing::Test {
  protected:
-  void SetUp() override { folder_ = testing_support::MakeTestFolder("PackedInstall"); }
-  void TearDown() override { testing_support::RemoveTree(folder_); }
+  void SetUp() override { folder_ = test_support::MakeTestFolder("PackedInstall"); }
+  void TearDown() override { test_support::RemoveTree(folder_); }
 
   // Runs the package `variant` silently into `folder_\variant`; returns
   // the exit code and leaves the log in `log`.
@@ -47,9 +47,9 @@ class PackedInstallTest : public ::testing::Test {
     const std::string run = folder_ + "\\run-" + variant;
     CreateDirectoryA(run.c_str(), nullptr);
     const std::string copy = run + "\\" + exe;
-    CopyFileA((testing_support::ExecutableFolder() + "packages\\" + variant + "\\" + exe).c_str(),
+    CopyFileA((test_support::ExecutableFolder() + "packages\\" + variant + "\\" + exe).c_str(),
               copy.c_str(), FALSE);
-    testing_support::RunResult r = testing_support::RunProgram(
+    test_support::RunResult r = test_support::RunProgram(
         "\"" + copy + "\" -INSTALL=\"" + folder_ + "\\" + variant + "\"", run, 120000);
     EXPECT_TRUE(r.started);
     EXPECT_TRUE(r.boxes.empty()) << variant;
@@ -83,7 +83,7 @@ TEST_F(PackedInstallTest, ScriptWithLfLineEndsInstallsLikeCrLf) {
 TEST_F(PackedInstallTest, TreeInstallsWholeAndIsRemovedWhole) {
   std::string source = PACKER_TREE_SOURCE;
   for (char& c : source) c = (c == '/') ? '\\' : c;
-  if (!testing_support::FolderExists(source))
+  if (!test_support::FolderExists(source))
     GTEST_SKIP() << source << " is missing (install nsis)";
   const std::map<std::string, std::string> tree = FilesBelow(source);
   ASSERT_GT(tree.size(), 300u);
@@ -108,16 +108,16 @@ TEST_F(PackedInstallTest, TreeInstallsWholeAndIsRemovedWhole) {
   // folder it runs from.
   const std::string uninstaller = folder_ + "\\uninstaller";
   CreateDirectoryA(uninstaller.c_str(), nullptr);
-  CopyFileA((testing_support::ExecutableFolder() + "packages\\tree\\Uninstall.exe").c_str(),
+  CopyFileA((test_support::ExecutableFolder() + "packages\\tree\\Uninstall.exe").c_str(),
             (uninstaller + "\\Uninstall.exe").c_str(), FALSE);
-  testing_support::RunResult removal = testing_support::RunProgram(
+  test_support::RunResult removal = test_support::RunProgram(
       "\"" + uninstaller + "\\Uninstall.exe\" -INSTALL=\"" + installed + "\"", folder_, 120000);
   EXPECT_EQ(removal.exit_code, 0u);
   EXPECT_TRUE(removal.boxes.empty());
   EXPECT_EQ(ReadWholeFile(folder_ + "\\Uninstall.log"), "Uninstall finished successfully!\r\n");
   // Nothing of the tree is left; the target folder itself stays.
   EXPECT_EQ(FilesBelow(installed), (std::map<std::string, std::string>{}));
-  EXPECT_TRUE(testing_support::FolderExists(installed));
+  EXPECT_TRUE(test_support::FolderExists(installed));
 }
 
 }  // namespace

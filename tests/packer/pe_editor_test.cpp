@@ -167,7 +167,7 @@ TEST_P(PeEditorTest, ObjdumpReadsTheResult) {
   std::vector<uint8_t> out;
   packer::ResourceEditReport report;
   ASSERT_TRUE(Edit(before, &out, &report).ok());
-  packer_test::TempDir dir;
+  test_support::PrivateFolder dir;
   packer_test::WriteBytes(dir / "out.exe", out);
   packer_test::RunResult r = packer_test::Run({"x86_64-w64-mingw32-objdump", "-p", dir / "out.exe"});
   EXPECT_EQ(r.exit_code, 0) << r.err;

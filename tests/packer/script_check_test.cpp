@@ -51,7 +51,7 @@ class ScriptCheckTest : public ::testing::Test {
     return Dispack(args);
   }
 
-  packer_test::TempDir dir_;
+  test_support::PrivateFolder dir_{"packer"};
 };
 
 struct Case {

@@ -18,33 +18,6 @@
 extern char** environ;
 
 namespace packer_test {
-namespace {
-
-void RemoveTree(const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISDIR(st.st_mode)) {
-    ::chmod(path.c_str(), 0700);
-    for (const std::string& name : ListDir(path)) RemoveTree(path + "/" + name);
-    ::rmdir(path.c_str());
-  } else {
-    ::unlink(path.c_str());
-  }
-}
-
-}  // namespace
-
-TempDir::TempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/packer_test.XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!::mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = buffer.data();
-}
-
-TempDir::~TempDir() { RemoveTree(path_); }
-
 std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -98,7 +71,7 @@ std::vector<uint8_t> TextBytes(size_t size) {
 
 RunResult Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
               const std::string& cwd) {
-  TempDir scratch;
+  test_support::PrivateFolder scratch;
   const std::string out_path = scratch / "out", err_path = scratch / "err";
   RunResult result;
   pid_t pid = ::fork();

@@ -1,4 +1,4 @@
-// Helpers of the packer tests: private folders, files, child processes.
+// Helpers of the packer tests: files and child processes.
 #ifndef TESTS_PACKER_TEST_UTIL_H_
 #define TESTS_PACKER_TEST_UTIL_H_
 
@@ -6,21 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/private_folder.h"
+
 namespace packer_test {
-
-// A private folder, removed with its contents at destruction.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
 std::string ReadText(const std::string& path);

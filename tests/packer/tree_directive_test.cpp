@@ -79,7 +79,7 @@ class TreeDirectiveTest : public ::testing::Test {
     File("Readme.txt", "the command line's Readme");
   }
 
-  packer_test::TempDir dir_;
+  test_support::PrivateFolder dir_{"packer"};
 };
 
 TEST_F(TreeDirectiveTest, TreeBecomesCommandsAndPayloads) {
@@ -274,7 +274,7 @@ TEST_F(TreeDirectiveTest, WhatCannotBePackedStopsTheBuildAtTheDirective) {
        "Setup.dis:5:17: error: !tree-remove needs a target path"},
   };
   for (const Case& c : cases) {
-    packer_test::TempDir case_dir;
+    test_support::PrivateFolder case_dir{"packer"};
     for (const auto& [path, content] : c.files) {
       const std::string full = case_dir / path;
       for (size_t slash = full.find('/', case_dir.path().size() + 1); slash != std::string::npos;

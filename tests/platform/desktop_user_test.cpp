@@ -54,7 +54,7 @@ TEST(DesktopUserTest, WithoutShellWindowEverythingFailsQuietly) {
   }
   EXPECT_EQ(platform::OpenDesktopUserPrimaryToken(), nullptr);
   // No fallback to the shell when the desktop user cannot be found.
-  platform_test::PrivateFolder folder;
+  test_support::PrivateFolder folder;
   std::string child = folder.File("child.exe");
   ASSERT_TRUE(CopyFileA((platform_test::ExecutableFolder() + "exit_code_child.exe").c_str(),
                         child.c_str(), FALSE));
@@ -120,7 +120,7 @@ TEST(DesktopUserTest, ImpersonatesTheShellWindowsOwnerUntilEnded) {
 TEST(DesktopUserTest, LaunchBuildsTheCommandLineAndWaitsForTheExitCode) {
   platform_test::ShellWindowProcess shell;
   ASSERT_TRUE(shell.Start());
-  platform_test::PrivateFolder folder;
+  test_support::PrivateFolder folder;
   std::string child = folder.File("child.exe");
   ASSERT_TRUE(CopyFileA((platform_test::ExecutableFolder() + "exit_code_child.exe").c_str(),
                         child.c_str(), FALSE));
@@ -163,7 +163,7 @@ TEST(DesktopUserTest, LaunchBuildsTheCommandLineAndWaitsForTheExitCode) {
 TEST(DesktopUserTest, LaunchRefusesCommandLinesBeyond519Characters) {
   platform_test::ShellWindowProcess shell;
   ASSERT_TRUE(shell.Start());
-  platform_test::PrivateFolder folder;
+  test_support::PrivateFolder folder;
   std::string child = folder.File("child.exe");
   ASSERT_TRUE(CopyFileA((platform_test::ExecutableFolder() + "exit_code_child.exe").c_str(),
                         child.c_str(), FALSE));

@@ -27,18 +27,6 @@ std::string UniqueName(const char* prefix) {
   return name;
 }
 
-PrivateFolder::PrivateFolder() {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  path_ = std::string(temp) + UniqueName("platform");
-  std::filesystem::create_directories(path_);
-}
-
-PrivateFolder::~PrivateFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 namespace {
 
 struct FindContext {

@@ -1,5 +1,5 @@
-// Shared fixtures of the platform tests: a private folder per test, the
-// stand-in desktop shell process, and paths of the helper programs.
+// Shared fixtures of the platform tests: the stand-in desktop shell process
+// and paths of the helper programs.
 #ifndef TESTS_PLATFORM_PLATFORM_TEST_UTIL_H_
 #define TESTS_PLATFORM_PLATFORM_TEST_UTIL_H_
 
@@ -7,26 +7,13 @@
 
 #include <string>
 
+#include "tests/support/private_folder.h"
+
 namespace platform_test {
 
 // Folder of the running test executable, with a trailing backslash; the
 // helper programs are built beside it.
 std::string ExecutableFolder();
-
-// A fresh folder under the temporary folder, named after the running test
-// and the process, removed with its contents on destruction.
-class PrivateFolder {
- public:
-  PrivateFolder();
-  ~PrivateFolder();
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-  const std::string& path() const { return path_; }  // no trailing backslash
-  std::string File(const char* name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
 
 // Runs progman_window.exe, which owns a top-level "Progman" window, for the
 // lifetime of the object. Tests that use it hold the CTest resource lock

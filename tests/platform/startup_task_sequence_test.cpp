@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/startup_task_command.h"
 #include "engine/engine_window.h"
 #include "engine/result_codes.h"
 #include "engine/variables.h"
@@ -20,7 +21,7 @@
 
 namespace {
 
-using platform::CommandLogonTrigger;
+using engine::CommandLogonTrigger;
 using platform::RegisterStartupTask;
 using platform_test::RecordingStartupTaskBackend;
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/startup_task_command.h"
 #include "engine/result_codes.h"
 #include "engine/variables.h"
 #include "platform/clock.h"
@@ -141,7 +142,7 @@ TEST_F(StartupTaskTest, DeletingAMissingTaskSucceeds) {
   ASSERT_FALSE(TaskFolderProbe::Exists(name));
   EXPECT_EQ(platform::RegisterStartupTask(name.c_str(), "", ""), 0);
   EXPECT_TRUE(ThreadHasNoApartment());
-  EXPECT_EQ(platform::CommandLogonTrigger(name.c_str(), name.c_str() + name.size()), 0);
+  EXPECT_EQ(engine::CommandLogonTrigger(name.c_str(), name.c_str() + name.size()), 0);
   EXPECT_TRUE(ThreadHasNoApartment());
 }
 
@@ -163,7 +164,7 @@ TEST_F(StartupTaskTest, DeletesAnExistingTask) {
   std::string name = platform_test::UniqueName("PlatformTask");
   ASSERT_TRUE(TaskFolderProbe::CreatePlain(name));
   ASSERT_TRUE(TaskFolderProbe::Exists(name));
-  EXPECT_EQ(platform::CommandLogonTrigger(name.c_str(), name.c_str() + name.size()), 0);
+  EXPECT_EQ(engine::CommandLogonTrigger(name.c_str(), name.c_str() + name.size()), 0);
   EXPECT_FALSE(TaskFolderProbe::Exists(name));
   TaskFolderProbe::Delete(name);
 }
@@ -183,7 +184,7 @@ TEST_F(StartupTaskTest, RegistrationFailsInEveryAttemptWhereTheSchedulerLacksLog
       nullptr, &sleeps};
   platform::SetClockHookForTesting(&hook);
   std::string line = name + ", C:\\windows\\notepad.exe, -x";
-  EXPECT_EQ(platform::CommandLogonTrigger(line.c_str(), line.c_str() + line.size()),
+  EXPECT_EQ(engine::CommandLogonTrigger(line.c_str(), line.c_str() + line.size()),
             engine::kResultTaskScheduler);
   EXPECT_EQ(sleeps, std::vector<uint32_t>(10, 1000));
   char expected[16];

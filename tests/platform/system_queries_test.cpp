@@ -47,7 +47,7 @@ TEST(SystemQueriesTest, VersionCodeForEachWindowsVersionWineCanPretend) {
       {"winxp64", 0}, {"vista", 600}, {"win7", 610},
       {"win8", 620},  {"win81", 620}, {"win10", 630},
   };
-  platform_test::PrivateFolder folder;
+  test_support::PrivateFolder folder;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.wine_version);
     // Wine applies a version to one executable name through its AppDefaults

@@ -15,8 +15,8 @@
 
 namespace {
 
-using testing_support::FileExists;
-using testing_support::FolderExists;
+using test_support::FileExists;
+using test_support::FolderExists;
 
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebblenote";
@@ -92,31 +92,31 @@ class SampleProduct : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(lock_.held());
-    folder_ = testing_support::MakeTestFolder("SampleProduct");
+    folder_ = test_support::MakeTestFolder("SampleProduct");
     install_ = folder_ + "\\Programs\\Pebblenote";
   }
   void TearDown() override {
-    testing_support::RemovePendingOperationsUnder(folder_);
-    testing_support::RemoveTree(folder_);
+    test_support::RemovePendingOperationsUnder(folder_);
+    test_support::RemoveTree(folder_);
   }
-  testing_support::RunResult Install(const std::string& variant) {
+  test_support::RunResult Install(const std::string& variant) {
     const std::string exe = folder_ + "\\Setup.exe";
-    CopyFileA((testing_support::ExecutableFolder() + "packages\\" + variant + "\\Setup.exe").c_str(),
+    CopyFileA((test_support::ExecutableFolder() + "packages\\" + variant + "\\Setup.exe").c_str(),
               exe.c_str(), FALSE);
-    return testing_support::RunProgram("\"" + exe + "\" -INSTALL=\"" + install_ + "\"", folder_,
+    return test_support::RunProgram("\"" + exe + "\" -INSTALL=\"" + install_ + "\"", folder_,
                                        120000);
   }
-  testing_support::PendingOperationsLock lock_;
+  test_support::PendingOperationsLock lock_;
   std::string folder_;
   std::string install_;
 };
 
 TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
-  testing_support::RunResult setup = Install("full");
+  test_support::RunResult setup = Install("full");
   ASSERT_TRUE(setup.started);
   EXPECT_EQ(setup.exit_code, 0u);
   EXPECT_TRUE(setup.boxes.empty());
-  EXPECT_EQ(testing_support::ReadWholeFile(folder_ + "\\Setup.log"),
+  EXPECT_EQ(test_support::ReadWholeFile(folder_ + "\\Setup.log"),
             "Setup finished successfully!\r\n");
 
   // Files, with the driver variant the system calls for (x64, Windows 7 or 10).
@@ -127,11 +127,11 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
   }
   // The product's tree: the same file name in two folders, each its own file.
   const std::string help = install_ + "\\Help\\";
-  const std::string english = testing_support::ReadWholeFile(help + "en\\Shortcuts.txt");
-  const std::string german = testing_support::ReadWholeFile(help + "de\\Shortcuts.txt");
+  const std::string english = test_support::ReadWholeFile(help + "en\\Shortcuts.txt");
+  const std::string german = test_support::ReadWholeFile(help + "de\\Shortcuts.txt");
   EXPECT_NE(english.find("keyboard shortcuts"), std::string::npos) << english;
   EXPECT_NE(german.find("Tastenkombinationen"), std::string::npos) << german;
-  const std::string driver = testing_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");
+  const std::string driver = test_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");
   EXPECT_NE(driver.find(" x64 "), std::string::npos) << driver;
 
   // The uninstall entry points at the installed uninstaller.
@@ -151,27 +151,27 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
   for (const char* link : {"Pebblenote.lnk", "Pebblenote Help.lnk", "Uninstall Pebblenote.lnk"}) {
     EXPECT_TRUE(FileExists(menu + "\\" + link)) << link;
   }
-  EXPECT_EQ(testing_support::ReadWholeFile(menu + "\\Pebblenote on the Web.url"),
+  EXPECT_EQ(test_support::ReadWholeFile(menu + "\\Pebblenote on the Web.url"),
             "[InternetShortcut]\r\nURL=http://www.corvanta.com/pebblenote");
   EXPECT_TRUE(FileExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pebblenote.lnk"));
 
   // The installed uninstaller, run as a user would from the entry above.
-  testing_support::RunResult removal =
-      testing_support::RunProgram("\"" + install_ + "\\Uninstall.exe\" -SILENT", folder_, 120000);
+  test_support::RunResult removal =
+      test_support::RunProgram("\"" + install_ + "\\Uninstall.exe\" -SILENT", folder_, 120000);
   EXPECT_EQ(removal.exit_code, 0u);
   EXPECT_TRUE(removal.boxes.empty());
-  EXPECT_EQ(testing_support::ReadWholeFile(folder_ + "\\Uninstall.log"),
+  EXPECT_EQ(test_support::ReadWholeFile(folder_ + "\\Uninstall.log"),
             "Uninstall finished successfully!\r\n");
   // The uninstaller removes itself and the emptied folder once it has ended.
   for (int i = 0; i < 150 && FolderExists(install_); ++i) Sleep(100);
   EXPECT_EQ(FindTraces(install_).found, std::vector<std::string>{});
-  EXPECT_FALSE(testing_support::PendingOperationsMention(install_));
+  EXPECT_FALSE(test_support::PendingOperationsMention(install_));
 }
 
 TEST_F(SampleProduct, FailedInstallationLeavesNothingBehind) {
-  testing_support::RunResult setup = Install("broken");
+  test_support::RunResult setup = Install("broken");
   EXPECT_EQ(setup.exit_code, 17u);  // the sound file is missing from the package
-  EXPECT_EQ(testing_support::ReadWholeFile(folder_ + "\\Setup.log"),
+  EXPECT_EQ(test_support::ReadWholeFile(folder_ + "\\Setup.log"),
             "A critical error has occured. Setup can not continue.\nMaybe the Setup file is "
             "corrupt!\r\nSetup failed!\r\n");
   EXPECT_EQ(FindTraces(install_).found, std::vector<std::string>{});

@@ -6,11 +6,10 @@
 #include <string>
 
 #include "archive/payload.h"
-#include "engine/run_state.h"
 #include "engine/string_ids.h"
 #include "tests/startup/startup_support.h"
 
-namespace startup_tests {
+namespace startup_test {
 namespace {
 
 class EngineResources : public ::testing::Test {
@@ -64,9 +63,9 @@ TEST_F(EngineResources, ManifestAndIcons) {
 }
 
 }  // namespace
-}  // namespace startup_tests
+}  // namespace startup_test
 
-namespace startup_tests {
+namespace startup_test {
 namespace {
 
 // The payload code over a real packed engine: the test package "reboot" is
@@ -77,16 +76,16 @@ class PackedEnginePayloads : public ::testing::Test {
     module_ = LoadLibraryExA(PackagePath("reboot", "Setup.exe").c_str(), nullptr,
                              LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(module_, nullptr);
-    engine::Run().instance = module_;
-    folder_ = testing_support::MakeTestFolder("PackedEnginePayloads");
+    archive::SetPayloadModule(module_);
+    folder_ = test_support::MakeTestFolder("PackedEnginePayloads");
   }
   void TearDown() override {
-    engine::Run().instance = nullptr;
+    archive::SetPayloadModule(nullptr);
     FreeLibrary(module_);
-    testing_support::RemoveTree(folder_);
+    test_support::RemoveTree(folder_);
   }
   static std::string Source(const char* name) {
-    return testing_support::ReadWholeFile(std::string(STARTUP_PACKAGES_SOURCE) + "\\reboot\\" +
+    return test_support::ReadWholeFile(std::string(STARTUP_PACKAGES_SOURCE) + "\\reboot\\" +
                                           name);
   }
   HMODULE module_ = nullptr;
@@ -115,7 +114,7 @@ TEST_F(PackedEnginePayloads, FoundInAnyLetterCaseToFileAndToMemory) {
                                       nullptr, 0),
               0)
         << c.asked;
-    EXPECT_EQ(testing_support::ReadWholeFile(target), Source(c.file)) << c.asked;
+    EXPECT_EQ(test_support::ReadWholeFile(target), Source(c.file)) << c.asked;
   }
 }
 
@@ -127,15 +126,15 @@ TEST_F(PackedEnginePayloads, MissingNameAndBusyTarget) {
             17);
   EXPECT_EQ(block, nullptr);
   const std::string target = folder_ + "\\busy.dll";
-  ASSERT_TRUE(testing_support::WriteWholeFile(target, "in use"));
+  ASSERT_TRUE(test_support::WriteWholeFile(target, "in use"));
   HANDLE holder = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   EXPECT_EQ(archive::ExtractPayload("Program.dll", target.c_str(), archive::kPayloadToFile,
                                     nullptr, nullptr, 0),
             31);
   CloseHandle(holder);
-  EXPECT_EQ(testing_support::ReadWholeFile(target), "in use");
+  EXPECT_EQ(test_support::ReadWholeFile(target), "in use");
 }
 
 }  // namespace
-}  // namespace startup_tests
+}  // namespace startup_test

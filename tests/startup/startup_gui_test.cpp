@@ -7,7 +7,7 @@
 #include "tests/startup/startup_support.h"
 #include "tests/support/pending_operations.h"
 
-namespace startup_tests {
+namespace startup_test {
 namespace {
 
 TEST(StartupBoxes, NoScriptFailsWithThirteenAndTheCriticalBox) {
@@ -45,6 +45,20 @@ TEST(StartupBoxes, UnsupportedSystemsExplainThemselvesOutsideSilentMode) {
   }
 }
 
+TEST(StartupBoxes, OptionsInTheProgramsOwnPathAreNotOptions) {
+  // Started without arguments from folders named like options, the package
+  // is not silent: outside silent mode the refused system is explained.
+  for (const char* folder_name : {"Deploy-Silent", "x -INSTALL=elsewhere"}) {
+    const std::string folder = test_support::MakeTestFolder(folder_name);
+    const std::string exe = folder + "\\Setup.exe";
+    ASSERT_TRUE(CopyFileA(PackagePath("minos", "Setup.exe").c_str(), exe.c_str(), FALSE));
+    test_support::RunResult result = test_support::RunProgram("\"" + exe + "\"", folder);
+    EXPECT_EQ(result.exit_code, 1u) << folder_name;
+    EXPECT_EQ(result.boxes.size(), 1u) << folder_name;
+    test_support::RemoveTree(folder);
+  }
+}
+
 TEST(StartupBoxes, WizardModeSaysTheWizardIsNotAvailable) {
   PackageRun run = RunPackage("success", "Setup.exe", "");
   EXPECT_EQ(run.result.exit_code, 2u);
@@ -55,40 +69,40 @@ TEST(StartupBoxes, WizardModeSaysTheWizardIsNotAvailable) {
 }
 
 }  // namespace
-}  // namespace startup_tests
+}  // namespace startup_test
 
-namespace startup_tests {
+namespace startup_test {
 namespace {
 
 TEST(StartupBoxes, ReplacingALockedFileAsksForARestartAlsoWhenSilent) {
-  testing_support::PendingOperationsLock lock;
+  test_support::PendingOperationsLock lock;
   ASSERT_TRUE(lock.held());
   PackageRun first = RunPackage("success", "Setup.exe", "-SILENT");  // a private folder
   const std::string install = first.folder + "\\Product";
   ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
   const std::string target = install + "\\Program.dll";
-  ASSERT_TRUE(testing_support::WriteWholeFile(target, "old program"));
+  ASSERT_TRUE(test_support::WriteWholeFile(target, "old program"));
   // Held open without delete sharing: it can be renamed aside, not replaced.
   HANDLE holder = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   const std::string exe = first.folder + "\\Reboot.exe";
   ASSERT_TRUE(CopyFileA(PackagePath("reboot", "Setup.exe").c_str(), exe.c_str(), FALSE));
-  testing_support::RunResult result = testing_support::RunProgram(
+  test_support::RunResult result = test_support::RunProgram(
       "\"" + exe + "\" -INSTALL=\"" + install + "\"", first.folder);
   CloseHandle(holder);
   EXPECT_EQ(result.exit_code, 0u);
   ASSERT_EQ(result.boxes.size(), 1u);
   EXPECT_EQ(result.boxes[0].caption, "Setup");
   EXPECT_EQ(result.boxes[0].text, "Please restart your computer to complete Setup.");
-  EXPECT_EQ(testing_support::ReadWholeFile(target), "new program\r\n");
-  EXPECT_EQ(testing_support::ReadWholeFile(target + ".bak"), "old program");
-  EXPECT_EQ(testing_support::ReadWholeFile(first.folder + "\\Reboot.log"), LogSuccess("Setup"));
+  EXPECT_EQ(test_support::ReadWholeFile(target), "new program\r\n");
+  EXPECT_EQ(test_support::ReadWholeFile(target + ".bak"), "old program");
+  EXPECT_EQ(test_support::ReadWholeFile(first.folder + "\\Reboot.log"), LogSuccess("Setup"));
   // The old file is what the restart removes.
-  EXPECT_EQ(testing_support::PendingDeletionsUnder(install),
+  EXPECT_EQ(test_support::PendingDeletionsUnder(install),
             std::vector<std::string>{target + ".bak"});
-  testing_support::RemovePendingOperationsUnder(install);
+  test_support::RemovePendingOperationsUnder(install);
 }
 
 }  // namespace
-}  // namespace startup_tests
+}  // namespace startup_test

@@ -3,27 +3,27 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
-namespace startup_tests {
+namespace startup_test {
 
 std::string PackagePath(const std::string& name, const std::string& exe_name) {
-  return testing_support::ExecutableFolder() + "packages\\" + name + "\\" + exe_name;
+  return test_support::ExecutableFolder() + "packages\\" + name + "\\" + exe_name;
 }
 
 PackageRun RunPackage(const std::string& name, const std::string& exe_name,
                       const std::string& arguments, int box_reply) {
   PackageRun run;
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  run.folder = testing_support::MakeTestFolder(std::string(info->test_suite_name()) + "." +
+  run.folder = test_support::MakeTestFolder(std::string(info->test_suite_name()) + "." +
                                                info->name());
   const std::string exe = run.folder + "\\" + exe_name;
   if (!CopyFileA(PackagePath(name, exe_name).c_str(), exe.c_str(), FALSE)) {
     ADD_FAILURE() << "cannot copy package " << PackagePath(name, exe_name);
     return run;
   }
-  run.result = testing_support::RunProgram("\"" + exe + "\" " + arguments, run.folder, 60000,
+  run.result = test_support::RunProgram("\"" + exe + "\" " + arguments, run.folder, 60000,
                                            box_reply);
   std::string log_name = exe_name.substr(0, exe_name.size() - 4) + ".log";
-  run.log = testing_support::ReadWholeFile(run.folder + "\\" + log_name);
+  run.log = test_support::ReadWholeFile(run.folder + "\\" + log_name);
   return run;
 }
 
@@ -54,4 +54,4 @@ std::string SpecialFolder(int csidl) {
   return s;
 }
 
-}  // namespace startup_tests
+}  // namespace startup_test

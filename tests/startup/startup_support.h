@@ -6,10 +6,10 @@
 
 #include "tests/support/engine_runner.h"
 
-namespace startup_tests {
+namespace startup_test {
 
 struct PackageRun {
-  testing_support::RunResult result;
+  test_support::RunResult result;
   std::string folder;  // where the package ran (its copy lies there)
   std::string log;     // the log it left in that folder, or ""
 };
@@ -33,6 +33,6 @@ std::string ProbeValue(const std::string& log, const std::string& key);
 // A shell special folder without its trailing backslash.
 std::string SpecialFolder(int csidl);
 
-}  // namespace startup_tests
+}  // namespace startup_test
 
 #endif  // TESTS_STARTUP_STARTUP_SUPPORT_H_

@@ -10,11 +10,11 @@
 #include "tests/startup/startup_support.h"
 #include "tests/support/pending_operations.h"
 
-namespace startup_tests {
+namespace startup_test {
 namespace {
 
-using testing_support::FileExists;
-using testing_support::FolderExists;
+using test_support::FileExists;
+using test_support::FolderExists;
 
 constexpr char kCriticalSetup[] =
     "A critical error has occured. Setup can not continue.\nMaybe the Setup file is corrupt!\r\n";
@@ -61,12 +61,12 @@ TEST(SilentRun, OptionsMatchWithoutRegardToCase) {
 }
 
 TEST(SilentRun, WorkDirMovesTheLog) {
-  std::string elsewhere = testing_support::MakeTestFolder("SilentRun.WorkDirTarget");
+  std::string elsewhere = test_support::MakeTestFolder("SilentRun.WorkDirTarget");
   PackageRun run = RunPackage("success", "Setup.exe", "-WORKDIR=\"" + elsewhere + "\" -SILENT");
   EXPECT_EQ(run.result.exit_code, 0u);
   EXPECT_EQ(run.log, "");
-  EXPECT_EQ(testing_support::ReadWholeFile(elsewhere + "\\Setup.log"), LogSuccess("Setup"));
-  testing_support::RemoveTree(elsewhere);
+  EXPECT_EQ(test_support::ReadWholeFile(elsewhere + "\\Setup.log"), LogSuccess("Setup"));
+  test_support::RemoveTree(elsewhere);
 }
 
 TEST(SilentRun, UnsupportedSystemsExitWithOneAndShowNothing) {
@@ -83,25 +83,25 @@ TEST(InitFiles, UseFilesAreCopiedAfterASuccessfulRun) {
   const std::string folder = probe.folder;
   const std::string install = folder + "\\Product";
   ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
-  ASSERT_TRUE(testing_support::WriteWholeFile(folder + "\\settings.ini", "[a]\r\nb=1\r\n"));
-  ASSERT_TRUE(testing_support::WriteWholeFile(folder + "\\one.dat", "1"));
-  ASSERT_TRUE(testing_support::WriteWholeFile(folder + "\\two.dat", "2"));
+  ASSERT_TRUE(test_support::WriteWholeFile(folder + "\\settings.ini", "[a]\r\nb=1\r\n"));
+  ASSERT_TRUE(test_support::WriteWholeFile(folder + "\\one.dat", "1"));
+  ASSERT_TRUE(test_support::WriteWholeFile(folder + "\\two.dat", "2"));
   const std::string exe = folder + "\\Setup.exe";
-  testing_support::RunResult result = testing_support::RunProgram(
+  test_support::RunResult result = test_support::RunProgram(
       "\"" + exe + "\" -INSTALL=\"" + install + "\" -USE=\"" + folder + "\\settings.ini\" -USE=\"" +
           folder + "\\*.dat\"",
       folder);
   EXPECT_EQ(result.exit_code, 0u);
-  EXPECT_EQ(testing_support::ReadWholeFile(install + "\\Init\\settings.ini"), "[a]\r\nb=1\r\n");
+  EXPECT_EQ(test_support::ReadWholeFile(install + "\\Init\\settings.ini"), "[a]\r\nb=1\r\n");
   EXPECT_TRUE(FileExists(install + "\\Init\\one.dat"));
   EXPECT_TRUE(FileExists(install + "\\Init\\two.dat"));
-  EXPECT_EQ(testing_support::ReadWholeFile(folder + "\\Setup.log"), LogSuccess("Setup"));
+  EXPECT_EQ(test_support::ReadWholeFile(folder + "\\Setup.log"), LogSuccess("Setup"));
 
   // A file that cannot be copied turns the success into 32.
-  result = testing_support::RunProgram(
+  result = test_support::RunProgram(
       "\"" + exe + "\" -INSTALL=\"" + install + "\" -USE=\"" + folder + "\\missing.ini\"", folder);
   EXPECT_EQ(result.exit_code, 32u);
-  EXPECT_EQ(testing_support::ReadWholeFile(folder + "\\Setup.log"),
+  EXPECT_EQ(test_support::ReadWholeFile(folder + "\\Setup.log"),
             "Some initialization files could not be copied.\r\nCheck the Init direcory in the "
             "installation folder.\r\n" +
                 LogFailure("Setup"));
@@ -111,8 +111,8 @@ TEST(InitFiles, IgnoredAfterAFailedRun) {
   PackageRun probe = RunPackage("phase1-error", "Setup.exe", "-SILENT");
   const std::string install = probe.folder + "\\Product";
   ASSERT_TRUE(CreateDirectoryA(install.c_str(), nullptr));
-  ASSERT_TRUE(testing_support::WriteWholeFile(probe.folder + "\\settings.ini", "x"));
-  testing_support::RunResult result = testing_support::RunProgram(
+  ASSERT_TRUE(test_support::WriteWholeFile(probe.folder + "\\settings.ini", "x"));
+  test_support::RunResult result = test_support::RunProgram(
       "\"" + probe.folder + "\\Setup.exe\" -INSTALL=\"" + install + "\" -USE=\"" + probe.folder +
           "\\settings.ini\"",
       probe.folder);
@@ -253,19 +253,19 @@ TEST_F(StoredRecord, RecordOfAnotherFormatIsIgnored) {
 
 TEST(Uninstall, SilentUninstallRemovesItselfAndItsFolder) {
   // The log goes elsewhere so that the folder empties.
-  std::string logs = testing_support::MakeTestFolder("Uninstall.Logs");
+  std::string logs = test_support::MakeTestFolder("Uninstall.Logs");
   PackageRun run = RunPackage("uninstall-only", "Uninstall.exe", "-SILENT -WORKDIR=\"" + logs + "\"");
   EXPECT_EQ(run.result.exit_code, 0u);
-  EXPECT_EQ(testing_support::ReadWholeFile(logs + "\\Uninstall.log"), LogSuccess("Uninstall"));
+  EXPECT_EQ(test_support::ReadWholeFile(logs + "\\Uninstall.log"), LogSuccess("Uninstall"));
   // The removal command waits for the process to end, then deletes.
   for (int i = 0; i < 150 && FolderExists(run.folder); ++i) Sleep(100);
   EXPECT_FALSE(FileExists(run.folder + "\\Uninstall.exe"));
   EXPECT_FALSE(FolderExists(run.folder));
   // Nothing is left for the next restart, where a later installation could
   // have put a new file under the same name.
-  EXPECT_FALSE(testing_support::PendingOperationsMention(run.folder));
-  testing_support::RemoveTree(logs);
+  EXPECT_FALSE(test_support::PendingOperationsMention(run.folder));
+  test_support::RemoveTree(logs);
 }
 
 }  // namespace
-}  // namespace startup_tests
+}  // namespace startup_test

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <thread>
 
-namespace testing_support {
+namespace test_support {
 
 namespace {
 
@@ -157,4 +157,4 @@ std::string ExecutableFolder() {
   return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-}  // namespace testing_support
+}  // namespace test_support

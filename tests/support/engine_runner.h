@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace test_support {
 
 struct SeenMessageBox {
   std::string caption;
@@ -42,6 +42,6 @@ bool WriteWholeFile(const std::string& path, const std::string& content);
 // The folder holding the running test executable, with a trailing backslash.
 std::string ExecutableFolder();
 
-}  // namespace testing_support
+}  // namespace test_support
 
 #endif  // TESTS_SUPPORT_ENGINE_RUNNER_H_

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace testing_support {
+namespace test_support {
 
 namespace {
 
@@ -122,4 +122,4 @@ PendingOperationsLock::~PendingOperationsLock() {
   if (mutex_ != nullptr) CloseHandle(mutex_);
 }
 
-}  // namespace testing_support
+}  // namespace test_support

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace testing_support {
+namespace test_support {
 
 // The deletions scheduled under `folder`, as plain paths (the system's
 // "\??\" prefix removed).
@@ -37,6 +37,6 @@ class PendingOperationsLock {
   bool held_ = false;
 };
 
-}  // namespace testing_support
+}  // namespace test_support
 
 #endif  // TESTS_SUPPORT_PENDING_OPERATIONS_H_

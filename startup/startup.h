@@ -1,8 +1,8 @@
 // The process entry and the run around the installation script.
-#ifndef ENGINE_STARTUP_H_
-#define ENGINE_STARTUP_H_
+#ifndef STARTUP_STARTUP_H_
+#define STARTUP_STARTUP_H_
 
-namespace engine {
+namespace startup {
 
 // Exit codes of the process. A silent run exits with its final result code
 // (0 on success, a folder left for removal at restart counting as success);
@@ -16,7 +16,8 @@ enum ExitCode : int {
 
 // The whole run: DPI awareness, command line, start-up, OS checks, the
 // wizard or the silent run, restart prompt and self-removal. Returns the
-// process exit code. `instance` is the executable's module handle.
+// process exit code. `instance` is the executable's module handle;
+// `command_line` is the process's whole command line, program name included.
 int ProcessEntry(void* instance, const char* command_line);
 
 // Records the module, picks the mode, fills the built-in variables, loads the
@@ -47,6 +48,6 @@ void RemoveSelf(int exit_code);
 // tests). False when they do not fit `size`.
 bool FormatRemoveSelfParameters(const char* file, const char* folder, char* out, unsigned size);
 
-}  // namespace engine
+}  // namespace startup
 
-#endif  // ENGINE_STARTUP_H_
+#endif  // STARTUP_STARTUP_H_

@@ -2,10 +2,10 @@
 // stage 0 before the script is loaded (mode, system folders, OS version),
 // stage 1 after phase 0 has named the program (the previous installation's
 // choices from its setup information record, and the default folders).
-#ifndef ENGINE_BUILTIN_VARIABLES_H_
-#define ENGINE_BUILTIN_VARIABLES_H_
+#ifndef STARTUP_BUILTIN_VARIABLES_H_
+#define STARTUP_BUILTIN_VARIABLES_H_
 
-namespace engine {
+namespace startup {
 
 void FillBuiltinVariablesStage0();
 void FillBuiltinVariablesStage1();
@@ -15,6 +15,6 @@ void FillBuiltinVariablesStage1();
 const char* HyperlinkText();
 const char* HyperlinkTarget();
 
-}  // namespace engine
+}  // namespace startup
 
-#endif  // ENGINE_BUILTIN_VARIABLES_H_
+#endif  // STARTUP_BUILTIN_VARIABLES_H_

@@ -1,8 +1,8 @@
 // The process entry: everything happens in the start-up library.
 #include <windows.h>
 
-#include "engine/startup.h"
+#include "startup/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  return engine::ProcessEntry(instance, GetCommandLineA());
+  return startup::ProcessEntry(instance, GetCommandLineA());
 }

@@ -1,4 +1,4 @@
-#include "engine/startup.h"
+#include "startup/startup.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include "archive/package_format.h"
 #include "archive/payload.h"
 #include "commands/command_table.h"
-#include "engine/builtin_variables.h"
+#include "startup/builtin_variables.h"
 #include "engine/command_line.h"
 #include "engine/fixed_string.h"
 #include "engine/interpreter.h"
@@ -20,7 +20,12 @@
 #include "platform/system_library.h"
 #include "platform/system_queries.h"
 
-namespace engine {
+namespace startup {
+
+using engine::GetVariableNumber;
+using engine::Run;
+using engine::SetVariable;
+using engine::kPathSize;
 
 namespace {
 
@@ -44,14 +49,14 @@ void SetDpiAwareness() {
 
 // The OS checks. Returns false when the system is refused.
 bool SystemIsSupported() {
-  const RunState& run = Run();
+  const engine::RunState& run = Run();
   if (run.is_64bit_system && GetVariableNumber("#NOX64#") == 1) {
-    if (!run.silent) ShowStringMessage(nullptr, kStrNo64BitSupport, kStyleOk | kStyleIconError);
+    if (!run.silent) engine::ShowStringMessage(nullptr, engine::kStrNo64BitSupport, engine::kStyleOk | engine::kStyleIconError);
     return false;
   }
   const int min_os = GetVariableNumber("#MINOS#");
   if (min_os >= 0 && run.os_version_code < min_os) {
-    if (!run.silent) ShowStringMessage(nullptr, kStrUnsupportedSystem, kStyleOk | kStyleIconError);
+    if (!run.silent) engine::ShowStringMessage(nullptr, engine::kStrUnsupportedSystem, engine::kStyleOk | engine::kStyleIconError);
     return false;
   }
   return true;
@@ -59,20 +64,21 @@ bool SystemIsSupported() {
 
 // The wizard is not part of this build: say so instead of pretending.
 int RunWizardUnavailable() {
-  ShowMessage(nullptr,
+  engine::ShowMessage(nullptr,
               "The interactive #SETUPMODE# wizard is not available in this build.\n"
               "Run this package from a command line with -SILENT.",
-              kStyleOk | kStyleIconWarning);
+              engine::kStyleOk | engine::kStyleIconWarning);
   return kExitWizardUnavailable;
 }
 
-bool IsFailure(int code) { return code != kResultSuccess && code != kResultRemoveAtRestart; }
+bool IsFailure(int code) { return code != engine::kResultSuccess && code != engine::kResultRemoveAtRestart; }
 
 }  // namespace
 
 int Initialise(void* instance) {
-  RunState& run = Run();
+  engine::RunState& run = Run();
   run.instance = instance;
+  archive::SetPayloadModule(instance);
   if (run.module_path[0] == '\0') {
     DWORD n = GetModuleFileNameA(static_cast<HMODULE>(instance), run.module_path, kPathSize);
     if (n == 0 || n >= kPathSize) run.module_path[0] = '\0';
@@ -85,45 +91,45 @@ int Initialise(void* instance) {
   uint32_t length = 0;
   void* script = archive::LoadFileOrPayload(
       run.uninstall_mode ? package::kUninstallScriptName : package::kSetupScriptName, &length, 1);
-  if (script == nullptr) return kResultFailure;
+  if (script == nullptr) return engine::kResultFailure;
   run.script_text = static_cast<char*>(script);
   run.script_text[length] = '\0';
 
-  SetErrorState(kResultSuccess);
-  RunPhase(0);
-  if (ErrorState() != kResultSuccess) return ErrorState();
+  engine::SetErrorState(engine::kResultSuccess);
+  engine::RunPhase(0);
+  if (engine::ErrorState() != engine::kResultSuccess) return engine::ErrorState();
   FillBuiltinVariablesStage1();
-  return kResultSuccess;
+  return engine::kResultSuccess;
 }
 
 int RunSilent() {
-  StartPhase(0, false);  // phase 0 runs a second time in silent mode
-  if (ErrorState() == kResultSuccess) StartPhase(1, false);
+  engine::StartPhase(0, false);  // phase 0 runs a second time in silent mode
+  if (engine::ErrorState() == engine::kResultSuccess) engine::StartPhase(1, false);
   SetVariable("#EXECUTE#", "0");
   SetVariable("#README#", "0");
 
-  int result = ErrorState();
+  int result = engine::ErrorState();
   if (!IsFailure(result)) {
-    StartPhase(2, false);
-    result = ErrorState();
+    engine::StartPhase(2, false);
+    result = engine::ErrorState();
   }
   if (IsFailure(result)) {
     // Phase 3 cleans up after the failure; its own commands cannot turn the
     // failed run into a success, so the failure's code stays the result.
-    StartPhase(3, false);
+    engine::StartPhase(3, false);
   }
-  if (!IsFailure(result)) result = kResultSuccess;
+  if (!IsFailure(result)) result = engine::kResultSuccess;
 
   if (Run().uninstall_mode) Run().self_removal = true;
-  if (result == kResultSuccess && CopyInitFiles() != 0) result = kResultInitFilesFailed;
-  SetErrorState(result);
-  WriteLog();
+  if (result == engine::kResultSuccess && CopyInitFiles() != 0) result = engine::kResultInitFilesFailed;
+  engine::SetErrorState(result);
+  engine::WriteLog();
   return result;
 }
 
 void FinalCleanup() {
-  WaitForPhaseThread();
-  RunState& run = Run();
+  engine::WaitForPhaseThread();
+  engine::RunState& run = Run();
   archive::FreePayloadBlock(run.script_text);
   run.script_text = nullptr;
 }
@@ -131,13 +137,13 @@ void FinalCleanup() {
 int ProcessEntry(void* instance, const char* command_line) {
   platform::RestrictDllSearchToSystem();
   SetDpiAwareness();
-  RegisterEngineCommands();
-  ParseCommandLine(command_line);
+  engine::RegisterEngineCommands();
+  engine::ParseCommandLine(engine::SkipProgramName(command_line));
 
   int exit_code = kExitSuccess;
-  if (Initialise(instance) != kResultSuccess) {
+  if (Initialise(instance) != engine::kResultSuccess) {
     FinalCleanup();
-    ShowResultMessage(nullptr, kResultStartupFailed);
+    engine::ShowResultMessage(nullptr, engine::kResultStartupFailed);
     exit_code = kExitStartupFailed;
   } else {
     if (!SystemIsSupported()) return kExitUnsupportedSystem;
@@ -149,9 +155,9 @@ int ProcessEntry(void* instance, const char* command_line) {
     FinalCleanup();
   }
 
-  if (Run().restart_needed) ShowStringMessage(nullptr, kStrRestartPrompt, kStyleOk | kStyleIconWarning);
+  if (Run().restart_needed) engine::ShowStringMessage(nullptr, engine::kStrRestartPrompt, engine::kStyleOk | engine::kStyleIconWarning);
   if (Run().self_removal) RemoveSelf(exit_code);
   return exit_code;
 }
 
-}  // namespace engine
+}  // namespace startup

@@ -1,7 +1,7 @@
-// Small helpers shared by the file and shell commands: path tests, the status
+// Small helpers shared by the command families: path tests, the status
 // line, the desktop-user switch and an owner for payload blocks.
-#ifndef COMMANDS_FILE_HELPERS_H_
-#define COMMANDS_FILE_HELPERS_H_
+#ifndef COMMANDS_COMMAND_HELPERS_H_
+#define COMMANDS_COMMAND_HELPERS_H_
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 #include "engine/variables.h"
 
 namespace engine {
-namespace file_helpers {
+namespace command_helpers {
 
 // True when `path` names something the system reports attributes for.
 inline bool PathExists(const char* path) {
@@ -70,7 +70,7 @@ class ScopedPayloadBlock {
   void* block_;
 };
 
-}  // namespace file_helpers
+}  // namespace command_helpers
 }  // namespace engine
 
-#endif  // COMMANDS_FILE_HELPERS_H_
+#endif  // COMMANDS_COMMAND_HELPERS_H_

@@ -12,8 +12,8 @@
 
 namespace {
 
-using testing_support::EngineTest;
-using testing_support::RecordingEngineWindow;
+using core_test::EngineTest;
+using core_test::RecordingEngineWindow;
 
 class ControlCommandsTest : public EngineTest {
  protected:

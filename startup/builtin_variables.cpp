@@ -1,4 +1,4 @@
-#include "engine/builtin_variables.h"
+#include "startup/builtin_variables.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -17,7 +17,17 @@
 #include "platform/system_queries.h"
 #include "platform/win32_handles.h"
 
-namespace engine {
+namespace startup {
+
+using engine::AppendBackslash;
+using engine::FindVariable;
+using engine::GetVariableNumber;
+using engine::GetVariableText;
+using engine::Run;
+using engine::SetVariable;
+using engine::StripTrailingBackslashes;
+using engine::kPathSize;
+using engine::kVariableValueSize;
 
 namespace {
 
@@ -83,9 +93,9 @@ void FirstInstallConfigPath(const char* program, char* path /* 260 bytes */) {
 }  // namespace
 
 void FillBuiltinVariablesStage0() {
-  const RunState& run = Run();
+  const engine::RunState& run = Run();
   char text[kVariableValueSize];
-  host::LoadEngineString(run.uninstall_mode ? kStrModeUninstall : kStrModeSetup, text,
+  host::LoadEngineString(run.uninstall_mode ? engine::kStrModeUninstall : engine::kStrModeSetup, text,
                          sizeof(text));
   SetVariable("#SETUPMODE#", text);
   SetVariable("#CRLF#", "\r\n");
@@ -222,4 +232,4 @@ const char* HyperlinkText() { return g_hyperlink_text; }
 
 const char* HyperlinkTarget() { return g_hyperlink_target; }
 
-}  // namespace engine
+}  // namespace startup

@@ -1,9 +1,10 @@
-// Set, Error, Status and Status2: the commands that need only the variable
-// table and the engine window.
+#include "commands/core_commands.h"
+
 #include <cstring>
 
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
+#include "engine/interpreter.h"
 #include "engine/result_codes.h"
 #include "engine/script_parser.h"
 #include "engine/variables.h"
@@ -68,6 +69,14 @@ int CommandStatus2(const char* args, const char* line_end) {
   status[n] = '\0';
   SendStatus(1, status);
   return kResultSuccess;
+}
+
+void RegisterCoreCommands() {
+  RegisterConditionCommands();
+  SetCommandHandler(kKeywordSet, CommandSet);
+  SetCommandHandler(kKeywordError, CommandError);
+  SetCommandHandler(kKeywordStatus, CommandStatus);
+  SetCommandHandler(kKeywordStatus2, CommandStatus2);
 }
 
 }  // namespace engine

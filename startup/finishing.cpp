@@ -7,10 +7,13 @@
 
 #include "engine/fixed_string.h"
 #include "engine/run_state.h"
-#include "engine/startup.h"
+#include "startup/startup.h"
 #include "engine/variables.h"
 
-namespace engine {
+namespace startup {
+
+using engine::Run;
+using engine::kPathSize;
 
 namespace {
 
@@ -25,13 +28,13 @@ constexpr unsigned kRemoveParametersSize = 8192;
 void InitFolder(char* folder, size_t size) {
   std::memset(folder, 0, size);
   text::FormatBounded(folder, size - 1, "%s\\Init", "#INSTALLPATH#");
-  ExpandVariables(folder, size - 1);
+  engine::ExpandVariables(folder, size - 1);
 }
 
 }  // namespace
 
 int CopyInitFiles() {
-  const UseList& list = Run().use_list;
+  const engine::UseList& list = Run().use_list;
   int failed = 0;
   for (int i = 0; i < list.count(); ++i) {
     char target[kShellPathSize];
@@ -103,4 +106,4 @@ void RemoveSelf(int exit_code) {
   }
 }
 
-}  // namespace engine
+}  // namespace startup

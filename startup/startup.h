@@ -18,7 +18,8 @@ enum ExitCode : int {
 
 // The whole run: DPI awareness, command line, start-up, OS checks, the
 // wizard or the silent run, restart prompt and self-removal. Returns the
-// process exit code. `instance` is the executable's module handle.
+// process exit code. `instance` is the executable's module handle;
+// `command_line` is the process's whole command line, program name included.
 int ProcessEntry(void* instance, const char* command_line);
 
 // Records the module, picks the mode, fills the built-in variables, loads the
@@ -46,9 +47,11 @@ int CopyInitFiles();
 // for deletion at the next restart.
 void RemoveSelf(int exit_code);
 
-// The parameters of the removal command for `file` in `folder` (exposed for
-// tests). False when they do not fit `size`.
-bool FormatRemoveSelfParameters(const char* file, const char* folder, char* out, unsigned size);
+// The parameters of the removal command, which takes the file and folder to
+// remove from the environment variables "CORVANTA_REMOVE_FILE" and
+// "CORVANTA_REMOVE_FOLDER" (exposed for tests). False when they do not fit
+// `size`.
+bool FormatRemoveSelfParameters(char* out, unsigned size);
 
 }  // namespace startup
 

@@ -9,6 +9,8 @@
 #     `unzip -d`.
 #  2. Packing: `dispack build` at its default level against makensis (NSIS,
 #     zlib, amd64-unicode) on the same files: package size and time.
+#  3. Installing: bench/install.sh packs a 100 MB product with both and
+#     installs each silently under Wine, on both cores and on one.
 #
 # Each time is the best of three runs. Work files live in build/bench/.
 set -eu
@@ -125,3 +127,13 @@ printf '  dispack build (default level) %12s  %7s   engine %s (%s bytes)\n' "$s_
 printf '  makensis (zlib, amd64-unicode)%12s  %7s\n' "$s_nsis" "$t_nsis"
 echo "  size dispack/NSIS: $(awk -v a="$s_dispack" -v b="$s_nsis" 'BEGIN { printf "%.3f", a / b }') (target <= 1.000)," \
      "time dispack/NSIS: $(ratio "$t_dispack" "$t_nsis") (target <= 1.00)"
+echo
+
+# 3. Installing: the install benchmark (bench/install.sh) with the x86-64
+#    engine, the one that runs here.
+ENGINE64=""
+for candidate in "$ROOT/dist/win64/engine.exe" "$ROOT/build/win64/startup/engine.exe"; do
+    if [ -f "$candidate" ]; then ENGINE64=$candidate; break; fi
+done
+[ -n "$ENGINE64" ] || { echo "bench: no x86-64 engine (run make build)"; exit 1; }
+"$ROOT/bench/install.sh" "$ENGINE64" "$DISPACK" "$READER" "$WORK/install"

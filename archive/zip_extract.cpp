@@ -57,7 +57,13 @@ int32_t ExtractDirectory(ArchiveReader* reader, const char* path) {
 
 }  // namespace
 
-int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* path) {
+namespace {
+
+// Extracts entry `index` to `path`: its data come from `decoded` (`decoded_size`
+// bytes, already decrypted, inflated and checked) when it is not null, else
+// from the entry's stream.
+int32_t ExtractToFile(ArchiveHandle* handle, int32_t index, const char* path, const uint8_t* decoded,
+                      uint32_t decoded_size) {
   int32_t status = zip::CheckHandle(handle);
   if (status != kZipOk) return status;
   ArchiveReader* reader = handle->reader;
@@ -72,6 +78,9 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   size_t path_length = std::strlen(path);
   if (path_length > kMaxPath) return kZipPathTooLong;
   if (entry.attributes & kAttributeDirectory) return ExtractDirectory(reader, path);
+  if (decoded && decoded_size != static_cast<uint32_t>(entry.uncompressed_size)) {
+    return kZipSizeMismatch;
+  }
 
   // Split after the last separator: folder (with its separator) and name.
   size_t folder_length = 0;
@@ -95,6 +104,14 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   // return: callers read the last-error value to tell a file in use apart.
   if (!file.Create(full, entry.attributes)) return kZipCannotOpen;
   std::memcpy(reader->last_created, full, std::strlen(full) + 1);
+  const uint32_t size = static_cast<uint32_t>(entry.uncompressed_size);
+  if (size > 0 && !file.SetSize(size)) return kZipWriteFailed;
+
+  if (decoded) {
+    if (size > 0 && !file.Write(decoded, size)) return kZipWriteFailed;
+    file.SetTimes(entry.creation_time, entry.access_time, entry.modification_time);
+    return kZipOk;
+  }
 
   if (!zip::GoToEntry(reader->state, index)) return kZipInconsistent;
   EntryStream* stream = EntryStream::Open(reader->state, reader->password);
@@ -125,6 +142,20 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   }
   zip::CloseOpenEntry(reader);
   return status;
+}
+
+}  // namespace
+
+int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* path) {
+  return ExtractToFile(handle, index, path, nullptr, 0);
+}
+
+int32_t WriteDecodedEntryToFile(ArchiveHandle* handle, int32_t index, const char* path,
+                                const void* data, uint32_t size) {
+  if (!data && size > 0) return kZipBadArgument;
+  static const uint8_t kNothing = 0;
+  return ExtractToFile(handle, index, path, data ? static_cast<const uint8_t*>(data) : &kNothing,
+                       size);
 }
 
 int32_t ExtractEntryToMemory(ArchiveHandle* handle, int32_t index, void* buffer, uint32_t length) {

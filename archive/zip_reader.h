@@ -136,6 +136,13 @@ int32_t ExtractEntry(ArchiveHandle* handle, int32_t index, void* destination, ui
 int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* path);
 int32_t ExtractEntryToMemory(ArchiveHandle* handle, int32_t index, void* buffer, uint32_t length);
 
+// Writes entry `index` to `path` exactly as ExtractEntryToFile does (folders,
+// creation, attributes, times, statuses), but from its data already decoded
+// and checked elsewhere: `data` holds the entry's `size` uncompressed bytes.
+// kZipSizeMismatch when `size` is not the entry's uncompressed size.
+int32_t WriteDecodedEntryToFile(ArchiveHandle* handle, int32_t index, const char* path,
+                                const void* data, uint32_t size);
+
 // The full path of the file that the last file extraction created or
 // truncated, or "" when it created none. Lets a caller remove what a failed
 // extraction left behind. Null for a bad handle.

@@ -33,11 +33,6 @@ class OutputFile {
   // last-error value left as the failed creation set it.
   bool Create(const char* path, uint32_t attributes);
 
-  // Gives the new file its final size at once (the content is written from
-  // the start afterwards), so that the system can lay it out in one piece.
-  // False on failure.
-  bool SetSize(uint64_t size);
-
   // Writes all `size` bytes; false on failure.
   bool Write(const void* data, uint32_t size);
 

@@ -48,10 +48,6 @@ bool OutputFile::Create(const char* path, uint32_t attributes) {
   return fd_ >= 0;
 }
 
-bool OutputFile::SetSize(uint64_t size) {
-  return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
-}
-
 bool OutputFile::Write(const void* data, uint32_t size) {
   if (fd_ < 0) return false;
   const char* p = static_cast<const char*>(data);

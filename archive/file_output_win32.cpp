@@ -31,15 +31,6 @@ bool OutputFile::Create(const char* path, uint32_t attributes) {
   return true;
 }
 
-bool OutputFile::SetSize(uint64_t size) {
-  if (!handle_) return false;
-  LARGE_INTEGER end, start;
-  end.QuadPart = static_cast<LONGLONG>(size);
-  start.QuadPart = 0;
-  return SetFilePointerEx(handle_, end, nullptr, FILE_BEGIN) && SetEndOfFile(handle_) &&
-         SetFilePointerEx(handle_, start, nullptr, FILE_BEGIN);
-}
-
 bool OutputFile::Write(const void* data, uint32_t size) {
   if (!handle_) return false;
   const char* p = static_cast<const char*>(data);

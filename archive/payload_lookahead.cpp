@@ -11,6 +11,7 @@
 
 #include "archive/package_format.h"
 #include "archive/payload_internal.h"
+#include "archive/pkware_cipher.h"
 #include "archive/zip_reader.h"
 #include "platform/win32_handles.h"
 
@@ -22,6 +23,8 @@ constexpr int kMaxWorkers = 8;
 // Decodes run in steps of this many bytes, so that a stop or a dropped
 // payload ends a decode within a few milliseconds.
 constexpr uint32_t kDecodeStep = 1u << 20;
+// Payloads one thread decodes at once: their ciphers run side by side.
+constexpr int kSideBySide = 4;
 
 enum class EntryState {
   kWaiting,   // nothing started on it
@@ -86,76 +89,38 @@ struct ArchiveTraits {
 };
 using OpenedPayload = platform::UniqueAny<ArchiveTraits>;
 
-// Opens payload `name` and finds its entry. False when the payload is missing
-// or unusable (its command will say so).
-bool OpenPayload(const char* name, OpenedPayload* zip, int32_t* index, uint32_t* size) {
+// One claimed entry that a thread decodes.
+struct Job {
+  int i = -1;               // index into g_entries
+  OpenedPayload zip;
+  int32_t index = -1;       // the entry in its archive
+  uint32_t size = 0;        // uncompressed bytes
+  const uint8_t* data = nullptr;  // stored bytes, in the resource
+  uint32_t stored = 0;
+  bool encrypted = false;
+  uint8_t* decrypted = nullptr;   // own buffer of `stored` bytes when encrypted
+  uint8_t* block = nullptr;
+  bool runs = false;        // its memory is reserved and it is kDecoding
+  bool ok = false;          // nothing has gone wrong with it so far
+
+  // Bytes reserved against the bound while the job runs.
+  uint64_t Reserved() const { return static_cast<uint64_t>(size) + (encrypted ? stored : 0); }
+};
+
+// Opens the job's payload and finds its entry and stored data. False when
+// the payload is missing or unusable (its command will say so).
+bool OpenJob(Job* job) {
+  const char* name = g_entries[job->i].name;
   const void* data = nullptr;
   uint32_t bytes = 0;
   if (!FindPayloadBytes(name, &data, &bytes)) return false;
-  zip->reset(OpenArchive(data, bytes, package::kPassword));
-  if (!zip->get()) return false;
+  job->zip.reset(OpenArchive(data, bytes, package::kPassword));
+  if (!job->zip.get()) return false;
   ArchiveEntry entry;
-  if (FindEntry(zip->get(), name, 1, index, &entry) != kZipOk) return false;
+  if (FindEntry(job->zip.get(), name, 1, &job->index, &entry) != kZipOk) return false;
   if ((entry.attributes & kAttributeDirectory) || entry.uncompressed_size < 0) return false;
-  *size = static_cast<uint32_t>(entry.uncompressed_size);
-  return true;
-}
-
-// Decodes the claimed entry `i` (called without the lock held, returns with
-// it released). `wait_for_memory`: a worker waits until the bound leaves room;
-// the command's own thread never does (it gives the entry back instead).
-// Returns false when the entry went back to kWaiting.
-bool DecodeClaimed(int i, bool wait_for_memory) {
-  Entry& e = g_entries[i];
-  OpenedPayload zip;
-  int32_t index = -1;
-  uint32_t size = 0;
-  const bool usable = OpenPayload(e.name, &zip, &index, &size);
-  {
-    Locked lock;
-    if (e.state != EntryState::kClaimed) return true;  // taken over or dropped meanwhile
-    if (!usable || size > g_bound) {
-      e.state = EntryState::kFailed;
-      WakeAllConditionVariable(&g_changed);
-      return true;
-    }
-    while (g_held + size > g_bound) {
-      if (!wait_for_memory) {
-        e.state = EntryState::kWaiting;
-        return false;
-      }
-      SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
-      if (g_stopping.load() || e.state != EntryState::kClaimed) return true;
-    }
-    g_held += size;
-    e.size = size;
-    e.state = EntryState::kDecoding;
-  }
-
-  // One spare byte, so that an empty payload still gets a block.
-  uint8_t* block = static_cast<uint8_t*>(std::malloc(size ? size : 1));
-  bool ok = block != nullptr;
-  uint32_t done = 0;
-  while (ok && !g_stopping.load() && !e.dropped.load()) {
-    uint32_t step = size - done < kDecodeStep ? size - done : kDecodeStep;
-    int32_t status = ExtractEntryToMemory(zip.get(), index, block + done, step);
-    done += step;
-    if (status == kZipOk && done == size) break;
-    ok = status == kZipMoreData && done < size;
-  }
-  ok = ok && done == size && !g_stopping.load() && !e.dropped.load();
-
-  Locked lock;
-  if (ok && e.state == EntryState::kDecoding) {
-    e.block = block;
-    e.state = EntryState::kReady;
-  } else {
-    std::free(block);
-    g_held -= size;
-    if (e.state == EntryState::kDecoding) e.state = EntryState::kFailed;
-  }
-  WakeAllConditionVariable(&g_changed);
-  return true;
+  job->size = static_cast<uint32_t>(entry.uncompressed_size);
+  return GetEntryData(job->zip.get(), job->index, &job->data, &job->stored, &job->encrypted) == kZipOk;
 }
 
 // Claims the first waiting entry at or after the cursor; -1 when there is
@@ -170,16 +135,158 @@ int ClaimNext() {
   return -1;
 }
 
-DWORD WINAPI WorkerMain(LPVOID) {
-  for (;;) {
-    int i;
-    {
-      Locked lock;
-      if (g_stopping.load()) break;
-      i = ClaimNext();
+// True when an entry at or after the cursor waits for a thread. Called with
+// the lock held.
+bool AnyWaiting() {
+  for (int i = g_cursor; i < g_count; ++i) {
+    if (g_entries[i].state == EntryState::kWaiting) return true;
+  }
+  return false;
+}
+
+bool Abandoned(const Job& job) {
+  return g_stopping.load() || g_entries[job.i].dropped.load();
+}
+
+// Decrypts the stored data of the jobs side by side, in steps, so that a
+// stop or a dropped payload is noticed within a few milliseconds.
+void DecryptJobs(Job* jobs, int count) {
+  static_assert(kSideBySide == 4, "one cipher per payload decoded side by side");
+  PkwareCipher ciphers[kSideBySide] = {
+      PkwareCipher(package::kPassword), PkwareCipher(package::kPassword),
+      PkwareCipher(package::kPassword), PkwareCipher(package::kPassword)};
+  Job* active[kSideBySide];
+  PkwareCipher* keys[kSideBySide];
+  uint32_t done[kSideBySide] = {};
+  int n = 0;
+  for (int j = 0; j < count; ++j) {
+    if (jobs[j].ok && jobs[j].encrypted) {
+      active[n] = &jobs[j];
+      keys[n] = &ciphers[n];
+      ++n;
     }
-    if (i < 0) break;
-    DecodeClaimed(i, true);
+  }
+  while (n > 0) {
+    uint32_t step = kDecodeStep;
+    for (int j = 0; j < n; ++j) {
+      uint32_t left = active[j]->stored - done[j];
+      if (left < step) step = left;
+    }
+    const uint8_t* in[kSideBySide];
+    uint8_t* out[kSideBySide];
+    for (int j = 0; j < n; ++j) {
+      in[j] = active[j]->data + done[j];
+      out[j] = active[j]->decrypted + done[j];
+    }
+    switch (n) {
+      case 1: PkwareCipher::DecryptSideBySide<1>(keys, in, out, step); break;
+      case 2: PkwareCipher::DecryptSideBySide<2>(keys, in, out, step); break;
+      case 3: PkwareCipher::DecryptSideBySide<3>(keys, in, out, step); break;
+      default: PkwareCipher::DecryptSideBySide<4>(keys, in, out, step); break;
+    }
+    // Streams that are done, or no longer wanted, leave the group.
+    int kept = 0;
+    for (int j = 0; j < n; ++j) {
+      done[j] += step;
+      if (Abandoned(*active[j])) active[j]->ok = false;
+      if (!active[j]->ok || done[j] == active[j]->stored) continue;
+      active[kept] = active[j];
+      keys[kept] = keys[j];
+      done[kept] = done[j];
+      ++kept;
+    }
+    n = kept;
+  }
+}
+
+// Claims up to kSideBySide waiting payloads, decodes them side by side and
+// publishes each (called and returning without the lock held).
+// `wait_for_memory`: a worker waits until the bound leaves room for the
+// first of them; the command's own thread never waits (it gives the
+// payloads back instead). False when nothing was decoded: none was waiting,
+// or all went back for want of memory. (A payload found missing or too
+// large counts as done: its command will decode it itself.)
+bool DecodeBatch(bool wait_for_memory) {
+  Job jobs[kSideBySide];
+  int count = 0;
+  {
+    Locked lock;
+    if (g_stopping.load()) return false;
+    while (count < kSideBySide && (jobs[count].i = ClaimNext()) >= 0) ++count;
+  }
+  if (count == 0) return false;
+  bool usable[kSideBySide];
+  for (int j = 0; j < count; ++j) usable[j] = OpenJob(&jobs[j]);
+
+  int running = 0;
+  int given_back = 0;
+  {
+    Locked lock;
+    for (int j = 0; j < count; ++j) {
+      Entry& e = g_entries[jobs[j].i];
+      if (e.state != EntryState::kClaimed) continue;  // taken over or dropped meanwhile
+      if (!usable[j] || jobs[j].Reserved() > g_bound) {
+        e.state = EntryState::kFailed;
+        continue;
+      }
+      while (g_held + jobs[j].Reserved() > g_bound && running == 0 && wait_for_memory &&
+             !g_stopping.load() && e.state == EntryState::kClaimed) {
+        SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
+      }
+      if (e.state != EntryState::kClaimed) continue;
+      if (g_stopping.load() || g_held + jobs[j].Reserved() > g_bound) {
+        e.state = EntryState::kWaiting;  // given back: no room now
+        ++given_back;
+        continue;
+      }
+      g_held += jobs[j].Reserved();
+      e.size = jobs[j].size;
+      e.state = EntryState::kDecoding;
+      jobs[j].runs = jobs[j].ok = true;
+      ++running;
+    }
+    WakeAllConditionVariable(&g_changed);
+  }
+  if (running == 0) return given_back < count;
+
+  for (int j = 0; j < count; ++j) {
+    Job& job = jobs[j];
+    if (!job.runs) continue;
+    // One spare byte, so that an empty payload still gets a block.
+    job.block = static_cast<uint8_t*>(std::malloc(job.size ? job.size : 1));
+    if (job.encrypted) job.decrypted = static_cast<uint8_t*>(std::malloc(job.stored ? job.stored : 1));
+    job.ok = job.block && (!job.encrypted || job.decrypted);
+  }
+  DecryptJobs(jobs, count);
+  // Each payload is inflated, checked and published in turn, so that the
+  // first is ready for its command before the others are inflated.
+  for (int j = 0; j < count; ++j) {
+    Job& job = jobs[j];
+    if (!job.runs) continue;
+    if (job.ok && !Abandoned(job)) {
+      const uint8_t* plain = job.encrypted ? job.decrypted : job.data;
+      job.ok = ExtractDecryptedEntryToMemory(job.zip.get(), job.index, plain, job.stored, job.block,
+                                             job.size) == kZipOk;
+    }
+    std::free(job.decrypted);
+    Entry& e = g_entries[job.i];
+    Locked lock;
+    g_held -= job.encrypted ? job.stored : 0;
+    if (job.ok && !Abandoned(job) && e.state == EntryState::kDecoding) {
+      e.block = job.block;
+      e.state = EntryState::kReady;
+    } else {
+      std::free(job.block);
+      g_held -= job.size;
+      if (e.state == EntryState::kDecoding) e.state = EntryState::kFailed;
+    }
+    WakeAllConditionVariable(&g_changed);
+  }
+  return true;
+}
+
+DWORD WINAPI WorkerMain(LPVOID) {
+  while (DecodeBatch(true)) {
   }
   g_live_threads.fetch_sub(1);
   return 0;
@@ -305,13 +412,12 @@ void* TakeDecodedPayload(const char* name, uint32_t* size) {
       break;
     }
     // A decode of it is in progress. Rather than idle, this thread decodes
-    // the next payload nobody has started, when the bound leaves room for it.
-    int next = ClaimNext();
-    if (next >= 0) {
+    // the next payloads nobody has started, when the bound leaves room.
+    if (AnyWaiting()) {
       ReleaseSRWLockExclusive(&g_lock);
-      bool decoded = DecodeClaimed(next, false);
+      const bool decoded = DecodeBatch(false);
       AcquireSRWLockExclusive(&g_lock);
-      if (decoded) continue;
+      if (decoded || e.state != EntryState::kDecoding) continue;
     }
     SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
   }

@@ -3,10 +3,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "archive/package_format.h"
 #include "archive/zip_reader.h"
@@ -199,15 +202,17 @@ Status UnzipArchive(const std::string& path, const char* password, const std::st
   std::vector<uint8_t> bytes;
   Status s = ReadWholeFile(path, UINT32_MAX, &bytes);
   if (!s.ok()) return s;
-  UniqueArchive handle(
-      archive::OpenArchive(bytes.data(), static_cast<uint32_t>(bytes.size()), password));
+  const uint32_t size = static_cast<uint32_t>(bytes.size());
+  UniqueArchive handle(archive::OpenArchive(bytes.data(), size, password));
   if (!handle) return Status::FileError(path, "not a ZIP archive the reader can open");
   archive::ArchiveEntry summary;
   int32_t status = archive::GetEntry(handle.get(), -1, &summary);
   if (status != archive::kZipOk) return Status::FileError(path, ReaderStatusText(status));
-  s = EnsureFolder(folder);
-  if (!s.ok()) return s;
-  for (int32_t i = 0; i < summary.index; ++i) {
+  // Every entry is described and its name checked before anything is
+  // written, so that a refused name leaves no files behind.
+  const int32_t count = summary.index;
+  std::vector<std::string> names(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
     archive::ArchiveEntry entry;
     status = archive::GetEntry(handle.get(), i, &entry);
     if (status != archive::kZipOk)
@@ -215,8 +220,37 @@ Status UnzipArchive(const std::string& path, const char* password, const std::st
     if (!StaysInside(entry.name))
       return Status::FileError(path, "entry \"" + std::string(entry.name) +
                                          "\" would be written outside the target folder");
-    s = ExtractOne(path, handle.get(), i, entry.name, folder);
-    if (!s.ok()) return s;
+    names[static_cast<size_t>(i)] = entry.name;
+  }
+  s = EnsureFolder(folder);
+  if (!s.ok()) return s;
+
+  // Entries are decoded side by side: each has its own cipher keys and
+  // inflate state, and each thread its own reader over the same bytes.
+  // After a failure no further entry is started; the first failure in
+  // directory order is reported.
+  std::vector<Status> results(static_cast<size_t>(count));
+  std::atomic<int32_t> next{0};
+  std::atomic<bool> failed{false};
+  auto work = [&] {
+    UniqueArchive reader(archive::OpenArchive(bytes.data(), size, password));
+    for (;;) {
+      const int32_t i = next.fetch_add(1);
+      if (i >= count || failed.load()) return;
+      Status& result = results[static_cast<size_t>(i)];
+      result = reader ? ExtractOne(path, reader.get(), i, names[static_cast<size_t>(i)], folder)
+                      : Status::FileError(path, "not a ZIP archive the reader can open");
+      if (!result.ok()) failed.store(true);
+    }
+  };
+  unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  if (threads > static_cast<unsigned>(count)) threads = static_cast<unsigned>(count);
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  for (Status& result : results) {
+    if (!result.ok()) return result;
   }
   return Status::Ok();
 }

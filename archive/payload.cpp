@@ -36,7 +36,7 @@ HMODULE EngineModule() {
 struct DecodedBlockTraits {
   using Type = void*;
   static Type Invalid() { return nullptr; }
-  static void Close(Type block) { std::free(block); }
+  static void Close(Type block) { ReleaseDecodedPayload(block); }
 };
 // Owns a block of decoded payload bytes.
 using DecodedBlock = platform::UniqueAny<DecodedBlockTraits>;

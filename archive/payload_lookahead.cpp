@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "archive/package_format.h"
 #include "archive/payload_internal.h"
@@ -69,6 +70,66 @@ class Locked {
  private:
   SRWLOCK* lock_;
 };
+
+// Blocks are recycled: a freshly allocated block of megabytes is fresh
+// memory that the system must map and clear page by page (more work than
+// decoding into it costs), and a phase decodes many blocks of like sizes.
+// Each block carries its capacity in a header before its bytes. The pool is
+// guarded by g_lock and emptied when the look-ahead stops.
+constexpr int kPoolBlocks = 8;
+constexpr size_t kBlockHeader = 16;  // keeps the bytes 16-byte aligned
+void* g_pool[kPoolBlocks] = {};
+int g_pooled = 0;
+bool g_pool_open = false;  // false once stopped: returned blocks are freed
+
+size_t Capacity(void* block) {
+  size_t capacity;
+  std::memcpy(&capacity, static_cast<uint8_t*>(block) - kBlockHeader, sizeof(capacity));
+  return capacity;
+}
+
+// A block of at least `size` bytes (at least one), or null.
+uint8_t* AllocateBlock(uint32_t size) {
+  const size_t wanted = size ? size : 1;
+  {
+    Locked lock;
+    for (int k = 0; k < g_pooled; ++k) {
+      if (Capacity(g_pool[k]) >= wanted) {
+        void* block = g_pool[k];
+        g_pool[k] = g_pool[--g_pooled];
+        return static_cast<uint8_t*>(block);
+      }
+    }
+  }
+  uint8_t* raw = static_cast<uint8_t*>(std::malloc(wanted + kBlockHeader));
+  if (!raw) return nullptr;
+  std::memcpy(raw, &wanted, sizeof(wanted));
+  return raw + kBlockHeader;
+}
+
+void FreeBlockNow(void* block) {
+  if (block) std::free(static_cast<uint8_t*>(block) - kBlockHeader);
+}
+
+// Gives a block back to the pool (called with the lock held). When the pool
+// is full, its smallest block makes room or the block itself is freed.
+void RecycleLocked(void* block) {
+  if (!block) return;
+  if (!g_pool_open) {
+    FreeBlockNow(block);
+    return;
+  }
+  if (g_pooled < kPoolBlocks) {
+    g_pool[g_pooled++] = block;
+    return;
+  }
+  int smallest = 0;
+  for (int k = 1; k < g_pooled; ++k) {
+    if (Capacity(g_pool[k]) < Capacity(g_pool[smallest])) smallest = k;
+  }
+  if (Capacity(g_pool[smallest]) < Capacity(block)) std::swap(g_pool[smallest], block);
+  FreeBlockNow(block);
+}
 
 // ASCII letters folded, as the archive's name lookup folds them: names equal
 // under this rule find the same resource and the same entry.
@@ -253,8 +314,8 @@ bool DecodeBatch(bool wait_for_memory) {
     Job& job = jobs[j];
     if (!job.runs) continue;
     // One spare byte, so that an empty payload still gets a block.
-    job.block = static_cast<uint8_t*>(std::malloc(job.size ? job.size : 1));
-    if (job.encrypted) job.decrypted = static_cast<uint8_t*>(std::malloc(job.stored ? job.stored : 1));
+    job.block = AllocateBlock(job.size);
+    if (job.encrypted) job.decrypted = AllocateBlock(job.stored);
     job.ok = job.block && (!job.encrypted || job.decrypted);
   }
   DecryptJobs(jobs, count);
@@ -268,15 +329,15 @@ bool DecodeBatch(bool wait_for_memory) {
       job.ok = ExtractDecryptedEntryToMemory(job.zip.get(), job.index, plain, job.stored, job.block,
                                              job.size) == kZipOk;
     }
-    std::free(job.decrypted);
     Entry& e = g_entries[job.i];
     Locked lock;
+    RecycleLocked(job.decrypted);
     g_held -= job.encrypted ? job.stored : 0;
     if (job.ok && !Abandoned(job) && e.state == EntryState::kDecoding) {
       e.block = job.block;
       e.state = EntryState::kReady;
     } else {
-      std::free(job.block);
+      RecycleLocked(job.block);
       g_held -= job.size;
       if (e.state == EntryState::kDecoding) e.state = EntryState::kFailed;
     }
@@ -296,7 +357,7 @@ DWORD WINAPI WorkerMain(LPVOID) {
 // own when it notices. Called with the lock held.
 void Drop(Entry& e) {
   if (e.state == EntryState::kReady) {
-    std::free(e.block);
+    RecycleLocked(e.block);
     e.block = nullptr;
     g_held -= e.size;
   }
@@ -340,6 +401,7 @@ void StartPayloadLookahead(const char* const* names, int count, uint32_t memory_
     g_held = 0;
     g_bound = memory_bound;
     g_stopping.store(false);
+    g_pool_open = true;
   }
   const int workers = WorkerCount() < kept ? WorkerCount() : kept;
   for (int t = 0; t < workers; ++t) {
@@ -372,10 +434,13 @@ void StopPayloadLookahead() {
   // it leaves as soon as it sees the stop.
   while (g_takers > 0) SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
   for (int i = 0; i < g_count; ++i) {
-    if (g_entries[i].state == EntryState::kReady) std::free(g_entries[i].block);
+    if (g_entries[i].state == EntryState::kReady) FreeBlockNow(g_entries[i].block);
   }
   std::free(g_entries);
   g_entries = nullptr;
+  for (int k = 0; k < g_pooled; ++k) FreeBlockNow(g_pool[k]);
+  g_pooled = 0;
+  g_pool_open = false;
   g_count = 0;
   g_cursor = 0;
   g_held = 0;
@@ -425,6 +490,11 @@ void* TakeDecodedPayload(const char* name, uint32_t* size) {
   WakeAllConditionVariable(&g_changed);
   ReleaseSRWLockExclusive(&g_lock);
   return block;
+}
+
+void ReleaseDecodedPayload(void* block) {
+  Locked lock;
+  RecycleLocked(block);
 }
 
 int PayloadLookaheadThreadsForTesting() { return g_live_threads.load(); }

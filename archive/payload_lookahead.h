@@ -21,7 +21,8 @@
 
 namespace archive {
 
-// Decoded bytes held ahead at once: ready payloads plus decodes in progress.
+// Decoded bytes held ahead at once: ready payloads plus decodes in progress
+// (besides up to eight idle blocks kept for reuse).
 // A payload larger than this is left to its command.
 inline constexpr uint32_t kLookaheadMemoryBound = 64u << 20;
 
@@ -39,11 +40,15 @@ void StopPayloadLookahead();
 // For the payload extraction: when the look-ahead was asked for payload
 // `name` (any letter case) and has decoded it (waiting for a decode in
 // progress), hands over the block of `*size` bytes, owned by the caller from
-// then on (FreePayloadBlock). Returns null when the caller must decode the
+// then on (ReleaseDecodedPayload). Returns null when the caller must decode the
 // payload itself: no look-ahead runs, it was not asked for this name, nothing
 // had started on it yet, or its decode failed. Payloads asked for before the
 // one taken are dropped: the script has passed their commands.
 void* TakeDecodedPayload(const char* name, uint32_t* size);
+
+// Gives back a block from TakeDecodedPayload: it is used again for a later
+// payload while the look-ahead runs, and freed otherwise.
+void ReleaseDecodedPayload(void* block);
 
 // Diagnostics for tests: the worker threads alive and the decoded bytes held.
 int PayloadLookaheadThreadsForTesting();

@@ -273,7 +273,14 @@ bool DecodeBatch(bool wait_for_memory) {
   {
     Locked lock;
     if (g_stopping.load()) return false;
-    while (count < kSideBySide && (jobs[count].i = ClaimNext()) >= 0) ++count;
+    // Near the end of the list each thread takes its share, so that no
+    // thread decodes a full group while the others have nothing left.
+    int waiting = 0;
+    for (int i = g_cursor; i < g_count; ++i) waiting += g_entries[i].state == EntryState::kWaiting;
+    int share = (waiting + 1) / 2;
+    if (share > kSideBySide) share = kSideBySide;
+    if (share < 1) share = 1;
+    while (count < share && (jobs[count].i = ClaimNext()) >= 0) ++count;
   }
   if (count == 0) return false;
   bool usable[kSideBySide];

@@ -212,51 +212,31 @@ bool Abandoned(const Job& job) {
 // Decrypts the stored data of the jobs side by side, in steps, so that a
 // stop or a dropped payload is noticed within a few milliseconds.
 void DecryptJobs(Job* jobs, int count) {
-  static_assert(kSideBySide == 4, "one cipher per payload decoded side by side");
+  static_assert(kSideBySide == 4 && kSideBySide <= PkwareCipher::kMaxSideBySide,
+                "one cipher per payload decoded side by side");
   PkwareCipher ciphers[kSideBySide] = {
       PkwareCipher(package::kPassword), PkwareCipher(package::kPassword),
       PkwareCipher(package::kPassword), PkwareCipher(package::kPassword)};
-  Job* active[kSideBySide];
   PkwareCipher* keys[kSideBySide];
   uint32_t done[kSideBySide] = {};
-  int n = 0;
-  for (int j = 0; j < count; ++j) {
-    if (jobs[j].ok && jobs[j].encrypted) {
-      active[n] = &jobs[j];
-      keys[n] = &ciphers[n];
-      ++n;
-    }
-  }
-  while (n > 0) {
-    uint32_t step = kDecodeStep;
-    for (int j = 0; j < n; ++j) {
-      uint32_t left = active[j]->stored - done[j];
-      if (left < step) step = left;
-    }
+  for (int j = 0; j < count; ++j) keys[j] = &ciphers[j];
+  for (bool more = true; more;) {
+    more = false;
     const uint8_t* in[kSideBySide];
     uint8_t* out[kSideBySide];
-    for (int j = 0; j < n; ++j) {
-      in[j] = active[j]->data + done[j];
-      out[j] = active[j]->decrypted + done[j];
+    size_t sizes[kSideBySide];
+    for (int j = 0; j < count; ++j) {
+      Job& job = jobs[j];
+      if (job.ok && Abandoned(job)) job.ok = false;
+      const bool active = job.ok && job.encrypted && done[j] < job.stored;
+      const uint32_t left = active ? job.stored - done[j] : 0;
+      sizes[j] = left < kDecodeStep ? left : kDecodeStep;
+      in[j] = job.data + done[j];
+      out[j] = job.decrypted + done[j];
+      done[j] += static_cast<uint32_t>(sizes[j]);
+      more = more || sizes[j] > 0;
     }
-    switch (n) {
-      case 1: PkwareCipher::DecryptSideBySide<1>(keys, in, out, step); break;
-      case 2: PkwareCipher::DecryptSideBySide<2>(keys, in, out, step); break;
-      case 3: PkwareCipher::DecryptSideBySide<3>(keys, in, out, step); break;
-      default: PkwareCipher::DecryptSideBySide<4>(keys, in, out, step); break;
-    }
-    // Streams that are done, or no longer wanted, leave the group.
-    int kept = 0;
-    for (int j = 0; j < n; ++j) {
-      done[j] += step;
-      if (Abandoned(*active[j])) active[j]->ok = false;
-      if (!active[j]->ok || done[j] == active[j]->stored) continue;
-      active[kept] = active[j];
-      keys[kept] = keys[j];
-      done[kept] = done[j];
-      ++kept;
-    }
-    n = kept;
+    PkwareCipher::DecryptStreams(keys, in, out, sizes, count);
   }
 }
 

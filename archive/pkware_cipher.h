@@ -106,6 +106,50 @@ class PkwareCipher {
     }
   }
 
+  // The streams to decrypt side by side at most: beyond four, the keys no
+  // longer fit the registers and the interleaving gains nothing.
+  static constexpr int kMaxSideBySide = 4;
+
+  // Decrypts `count` streams (1 to kMaxSideBySide) of any lengths side by
+  // side: sizes[j] bytes of in[j] to out[j] with ciphers[j]. While all are
+  // left they go together; then the longer ones go on in smaller groups.
+  static void DecryptStreams(PkwareCipher* const* ciphers, const uint8_t* const* in,
+                             uint8_t* const* out, const size_t* sizes, int count) {
+    PkwareCipher* c[kMaxSideBySide];
+    const uint8_t* src[kMaxSideBySide];
+    uint8_t* dst[kMaxSideBySide];
+    size_t left[kMaxSideBySide];
+    int n = 0;
+    for (int j = 0; j < count && j < kMaxSideBySide; ++j) {
+      if (sizes[j] == 0) continue;
+      c[n] = ciphers[j];
+      src[n] = in[j];
+      dst[n] = out[j];
+      left[n] = sizes[j];
+      ++n;
+    }
+    while (n > 0) {
+      size_t step = left[0];
+      for (int j = 1; j < n; ++j) step = left[j] < step ? left[j] : step;
+      switch (n) {
+        case 1: DecryptSideBySide<1>(c, src, dst, step); break;
+        case 2: DecryptSideBySide<2>(c, src, dst, step); break;
+        case 3: DecryptSideBySide<3>(c, src, dst, step); break;
+        default: DecryptSideBySide<4>(c, src, dst, step); break;
+      }
+      int kept = 0;
+      for (int j = 0; j < n; ++j) {
+        if (left[j] == step) continue;
+        c[kept] = c[j];
+        src[kept] = src[j] + step;
+        dst[kept] = dst[j] + step;
+        left[kept] = left[j] - step;
+        ++kept;
+      }
+      n = kept;
+    }
+  }
+
   // Encrypts a block in place, with the keys in locals as in Decrypt.
   void Encrypt(uint8_t* data, size_t size) {
     uint32_t k0 = key0_, k1 = key1_, k2 = key2_;

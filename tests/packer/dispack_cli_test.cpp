@@ -300,6 +300,27 @@ TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   EXPECT_EQ(ReadBytes(dir_ / "x/Readme.txt"), ReadBytes(dir_ / "Readme.txt"));
   EXPECT_EQ(ReadBytes(dir_ / "x/more/sub/c.dat"), ReadBytes(dir_ / "more/sub/c.dat"));
 
+  // Every file of a larger archive, decoded several at a time, and one
+  // entry whose data are damaged: it is named, and its file is not left.
+  r = packer_test::Run({"zip", "-q", "-r", "-P", "secret", "all.zip", "Random.bin", "Readme.txt",
+                        "more", "Setup.dis"},
+                       {}, dir_.path());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  r = Dispack({"unzip", "all.zip", "-P", "secret", "-C", "all"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  for (const char* f : {"Random.bin", "Readme.txt", "more/a.dat", "more/b.dat", "more/sub/c.dat",
+                        "Setup.dis"}) {
+    EXPECT_EQ(ReadBytes(dir_ / (std::string("all/") + f)), ReadBytes(dir_ / f)) << f;
+  }
+  std::vector<uint8_t> damaged = ReadBytes(dir_ / "all.zip");
+  // Random.bin is stored first: a byte in the middle of its data.
+  damaged[100000] ^= 0x55;
+  WriteBytes(dir_ / "damaged.zip", damaged);
+  r = Dispack({"unzip", "damaged.zip", "-P", "secret", "-C", "damaged"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("entry Random.bin: "), std::string::npos) << r.err;
+  EXPECT_FALSE(packer_test::FileExists(dir_ / "damaged/Random.bin"));
+
   r = Dispack({"unzip", "plain.zip", "-C", "y"});  // no password
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_NE(r.err.find("plain.zip"), std::string::npos) << r.err;

@@ -89,7 +89,8 @@ printf '  engine reader, into memory   %7s  %7s\n' "$t_reader" "$(ratio "$(mb "$
 printf '  unzip -p > /dev/null         %7s  %7s\n' "$t_unzip_p" "$(ratio "$(mb "$data_bytes")" "$t_unzip_p")"
 printf '  dispack unzip, to files      %7s  %7s\n' "$t_dispack_unzip" "$(ratio "$(mb "$data_bytes")" "$t_dispack_unzip")"
 printf '  unzip -d, to files           %7s  %7s\n' "$t_unzip_d" "$(ratio "$(mb "$data_bytes")" "$t_unzip_d")"
-echo "  speed-up into memory: $(ratio "$t_unzip_p" "$t_reader")x, to files: $(ratio "$t_unzip_d" "$t_dispack_unzip")x (target >= 1.5x)"
+echo "  speed-up into memory: $(ratio "$t_unzip_p" "$t_reader")x (target >= 1.5x)," \
+     "to files: $(ratio "$t_unzip_d" "$t_dispack_unzip")x (target >= 2x)"
 echo
 
 # 2. Packing.

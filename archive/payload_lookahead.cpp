@@ -300,7 +300,6 @@ bool DecodeBatch(bool wait_for_memory) {
   for (int j = 0; j < count; ++j) {
     Job& job = jobs[j];
     if (!job.runs) continue;
-    // One spare byte, so that an empty payload still gets a block.
     job.block = AllocateBlock(job.size);
     if (job.encrypted) job.decrypted = AllocateBlock(job.stored);
     job.ok = job.block && (!job.encrypted || job.decrypted);

@@ -21,9 +21,10 @@
 
 namespace archive {
 
-// Decoded bytes held ahead at once: ready payloads plus decodes in progress
-// (besides up to eight idle blocks kept for reuse).
-// A payload larger than this is left to its command.
+// Memory held ahead at once: ready payloads, and for decodes in progress
+// their output and their decrypted input (besides up to eight idle blocks
+// kept for reuse). A payload whose decode needs more than this (its
+// uncompressed plus its stored size) is left to its command.
 inline constexpr uint32_t kLookaheadMemoryBound = 64u << 20;
 
 // Starts decoding the payloads `names[0..count)` (copied) in this order, on

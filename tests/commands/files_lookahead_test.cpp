@@ -230,5 +230,35 @@ TEST_F(LookaheadTest, NamesAreCheckedAgainWhenTheirCommandRuns) {
   ExpectLookaheadGone();
 }
 
+TEST_F(LookaheadTest, PayloadsBeyondTheBoundAreLeftToTheirCommands) {
+  // A bound of 1 MB: Big1.dat (1.35 MB) is not decoded ahead, the small
+  // payloads around it are; a name that was not asked for gets nothing.
+  const char* names[] = {"App.dll", "Big1.dat", "Missing.dat", "Tool.exe"};
+  archive::StartPayloadLookahead(names, 4, 1u << 20);
+  for (int waited = 0; archive::PayloadLookaheadThreadsForTesting() > 0 && waited < 1000; ++waited) {
+    Sleep(10);  // the workers end once nothing is left to decode
+  }
+  ASSERT_EQ(archive::PayloadLookaheadThreadsForTesting(), 0);
+  EXPECT_EQ(archive::PayloadLookaheadBytesForTesting(), 200u * 12u + 20u);
+  uint32_t size = 0;
+  EXPECT_EQ(archive::TakeDecodedPayload("Fix.pat", &size), nullptr);
+  void* app = archive::TakeDecodedPayload("aPP.dll", &size);
+  ASSERT_NE(app, nullptr);
+  std::string app_bytes;
+  for (int i = 0; i < 200; ++i) app_bytes += "APP-PAYLOAD ";
+  EXPECT_EQ(std::string(static_cast<char*>(app), size), app_bytes);
+  archive::ReleaseDecodedPayload(app);
+  EXPECT_EQ(archive::TakeDecodedPayload("Big1.dat", &size), nullptr);
+  EXPECT_EQ(archive::TakeDecodedPayload("Missing.dat", &size), nullptr);
+  void* tool = archive::TakeDecodedPayload("Tool.exe", &size);
+  ASSERT_NE(tool, nullptr);
+  EXPECT_EQ(std::string(static_cast<char*>(tool), size), "0123456789ABCDEFGHIJ");
+  archive::ReleaseDecodedPayload(tool);
+  // Taken once: a second copy of the same payload decodes it itself.
+  EXPECT_EQ(archive::TakeDecodedPayload("Tool.exe", &size), nullptr);
+  archive::StopPayloadLookahead();
+  EXPECT_EQ(archive::PayloadLookaheadBytesForTesting(), 0u);
+}
+
 }  // namespace
 }  // namespace commands_test

@@ -7,9 +7,9 @@
 // never a wrong file. Lines inside If blocks are included,
 // since conditions are decided only when their lines run; a payload whose
 // command is skipped is dropped when a later copy takes its own. A name that
-// names a file on disk at the phase's start is left out: the file takes
-// precedence over the payload when the command runs (and the command checks
-// that again itself).
+// names a file on disk at the phase's start is left out: such a file may take
+// precedence over the payload when the command runs (the command decides
+// that itself, as always).
 #include "commands/copy_lookahead.h"
 
 #include <windows.h>

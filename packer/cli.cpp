@@ -35,11 +35,17 @@ constexpr char kUsage[] =
     "      deflate level, 0 (store) to 12 (smallest); the default is 7.\n"
     "      SOURCE_DATE_EPOCH, when set, gives every time stamp.\n"
     "  dispack list FILE.exe\n"
-    "      One line per payload: name, size, compressed size, CRC-32.\n"
+    "      One line per payload: name, size, compressed size, CRC-32; then\n"
+    "      \"package: sealed\" or \"package: unsealed (overrides allowed)\".\n"
     "  dispack extract FILE.exe [NAME...] [-C DIR]\n"
     "      Writes the named payloads (all when none are named) into DIR.\n"
     "  dispack unzip ARCHIVE.zip [-P PASSWORD] [-C DIR]\n"
     "      Extracts every entry of a ZIP archive into DIR.\n"
+    "  dispack build --allow-overrides ...\n"
+    "      Packages are sealed: the engine takes its script and every payload\n"
+    "      named without a folder from the package only, never from a file of\n"
+    "      that name beside it or in the current folder. --allow-overrides makes\n"
+    "      an unsealed package, in which such files replace the packed ones.\n"
     "  dispack --help\n";
 
 int Fail(const Status& s) {
@@ -118,6 +124,11 @@ int RunBuild(int argc, char** argv) {
   while (!walker.Done()) {
     bool is_option;
     std::string a = walker.Next(&is_option);
+    if (is_option && a == "--allow-overrides") {
+      if (walker.HasUnusedValue()) return Usage(a + " takes no value");
+      options.sealed = false;
+      continue;
+    }
     if (!is_option) {
       if (!a.empty()) positional.push_back(a);
       continue;
@@ -184,10 +195,12 @@ int RunList(int argc, char** argv) {
   }
   if (positional.size() != 1) return Usage("list needs exactly one FILE.exe");
   std::vector<PayloadInfo> list;
-  Status s = ListPackage(positional[0], &list);
+  bool sealed = false;
+  Status s = ListPackage(positional[0], &list, &sealed);
   if (!s.ok()) return Fail(s);
   for (const PayloadInfo& p : list)
     std::printf("%s\t%u\t%u\t%08x\n", p.name.c_str(), p.size, p.compressed_size, p.crc32);
+  std::puts(sealed ? "package: sealed" : "package: unsealed (overrides allowed)");
   return kExitOk;
 }
 

@@ -145,6 +145,18 @@ Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes
              std::move(license));
   }
 
+  // An engine that was packed before may carry a marker already.
+  const ResourceKey sealed_type = ResourceKey::Name(package::kSealedResourceType);
+  const ResourceKey sealed_name = ResourceKey::Name(package::kSealedResourceName);
+  if (options.sealed) {
+    auto marker = std::make_shared<ResourceData>();
+    const char* text = package::kSealedMarkerText;
+    marker->bytes.assign(text, text + sizeof(package::kSealedMarkerText) - 1);
+    tree.Set(sealed_type, sealed_name, package::kLanguageNeutral, std::move(marker));
+  } else {
+    tree.Remove(sealed_type, sealed_name);
+  }
+
   ResourceEditOptions edit;
   if (options.source_date_epoch) {
     edit.set_time_date_stamp = true;

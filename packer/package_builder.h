@@ -29,6 +29,9 @@ struct BuildOptions {
   std::optional<int64_t> source_date_epoch;
   bool show_progress = false;  // on stderr
   unsigned threads = 0;        // 0: one per core
+  // Sealed packages read bare payload names from their payloads only; an
+  // unsealed one lets files on disk replace them (--allow-overrides).
+  bool sealed = true;
 };
 
 // Builds the package. `notes` receives lines worth telling the user that

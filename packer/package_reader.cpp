@@ -34,7 +34,10 @@ struct PayloadResource {
   std::shared_ptr<const ResourceData> data;
 };
 
-Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource>* out) {
+// The payload resources of package `path`; `sealed` (optional) tells
+// whether it carries the sealed marker.
+Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource>* out,
+                            bool* sealed = nullptr) {
   std::vector<uint8_t> bytes;
   Status s = ReadWholeFile(path, UINT32_MAX, &bytes);
   if (!s.ok()) return s;
@@ -44,6 +47,11 @@ Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource
   ResourceTree tree;
   s = ResourceTree::Read(image, &tree);
   if (!s.ok()) return Status::FileError(path, s.message());
+  if (sealed) {
+    const ResourceEntry* marker = tree.root().Find(ResourceKey::Name(package::kSealedResourceType));
+    *sealed = marker && marker->directory &&
+              marker->directory->Find(ResourceKey::Name(package::kSealedResourceName));
+  }
   const ResourceEntry* type = tree.root().Find(ResourceKey::Id(package::kResourceTypeRcdata));
   if (!type || !type->directory) return Status::Ok();
   for (const ResourceEntry& name : type->directory->entries) {
@@ -216,9 +224,9 @@ std::string ReaderStatusText(int32_t status) {
   }
 }
 
-Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads) {
+Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads, bool* sealed) {
   std::vector<PayloadResource> resources;
-  Status s = ReadPayloadResources(path, &resources);
+  Status s = ReadPayloadResources(path, &resources, sealed);
   if (!s.ok()) return s;
   for (const PayloadResource& r : resources) {
     UniqueArchive handle;

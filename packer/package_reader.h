@@ -20,7 +20,9 @@ struct PayloadInfo {
 };
 
 // One line per RCDATA payload of the package `path`, in resource order.
-Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads);
+// `sealed` (optional) tells whether the package carries the sealed marker.
+Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads,
+                   bool* sealed = nullptr);
 
 // Extracts the payloads named in `names` (any letter case; all when empty)
 // of package `path` into `folder`, each under its entry name.

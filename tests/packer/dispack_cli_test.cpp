@@ -104,7 +104,9 @@ TEST_F(DispackTest, PacksListsAndExtracts) {
   std::snprintf(line, sizeof(line), "Readme.txt\t300000\t%u\t%08x\n", layout.compressed_size,
                 libdeflate_crc32(0, readme.data(), readme.size()));
   EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);
+  // Five payload lines, then whether the package is sealed.
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
+  EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), "package: sealed\n");
 
   r = Dispack({"extract", "out.exe", "-C", "all"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -351,10 +353,54 @@ TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   EXPECT_NE(r.err.find("Readme.txt: not a ZIP archive"), std::string::npos) << r.err;
 }
 
+// Whether the package carries the sealed marker, read from its resources.
+bool HasSealedMarker(const std::string& path) {
+  packer::PeImage image;
+  EXPECT_TRUE(packer::PeImage::Parse(ReadBytes(path), &image).ok());
+  packer::ResourceTree tree;
+  EXPECT_TRUE(packer::ResourceTree::Read(image, &tree).ok());
+  const packer::ResourceData* marker =
+      tree.Get(packer::ResourceKey::Name(package::kSealedResourceType),
+               packer::ResourceKey::Name(package::kSealedResourceName), package::kLanguageNeutral);
+  if (marker) EXPECT_EQ(std::string(marker->bytes.begin(), marker->bytes.end()), "sealed");
+  return marker != nullptr;
+}
+
+TEST_F(DispackTest, PackagesAreSealedUnlessOverridesAreAllowed) {
+  ASSERT_EQ(Build("sealed.exe").exit_code, 0);
+  EXPECT_TRUE(HasSealedMarker(dir_ / "sealed.exe"));
+  EXPECT_FALSE(HasSealedMarker(engine_));
+
+  RunResult r = Dispack({"build", "-o", "open.exe", "--engine", engine_, "--allow-overrides",
+                         "Setup.dis", "Readme.txt"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(HasSealedMarker(dir_ / "open.exe"));
+  r = Dispack({"list", "open.exe"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("\npackage: unsealed (overrides allowed)\n"), std::string::npos) << r.out;
+
+  // A sealed package packed again with overrides allowed loses its marker,
+  // and an unsealed one packed again without the option gains it.
+  r = Dispack({"build", "-o", "reopened.exe", "--engine", "sealed.exe", "--allow-overrides",
+               "Setup.dis"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(HasSealedMarker(dir_ / "reopened.exe"));
+  EXPECT_EQ(Payloads(dir_ / "reopened.exe").size(), 5u);
+  ASSERT_EQ(Dispack({"build", "-o", "resealed.exe", "--engine", "open.exe", "Setup.dis"}).exit_code,
+            0);
+  EXPECT_TRUE(HasSealedMarker(dir_ / "resealed.exe"));
+
+  r = Dispack({"build", "-o", "x.exe", "--engine", engine_, "--allow-overrides=yes", "Setup.dis"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.err.find("--allow-overrides takes no value"), std::string::npos) << r.err;
+  EXPECT_FALSE(packer_test::FileExists(dir_ / "x.exe"));
+}
+
 TEST(DispackUsageTest, HelpAndNoArguments) {
   RunResult r = packer_test::Run({packer_test::DispackPath(), "--help"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("dispack build -o OUT.exe"), std::string::npos);
+  EXPECT_NE(r.out.find("--allow-overrides"), std::string::npos);
   r = packer_test::Run({packer_test::DispackPath()});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.out.find("usage:"), std::string::npos);

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <utility>
 
 #include "archive/package_format.h"
 #include "archive/payload_internal.h"
@@ -74,12 +73,15 @@ class Locked {
 // Blocks are recycled: a freshly allocated block of megabytes is fresh
 // memory that the system must map and clear page by page (more work than
 // decoding into it costs), and a phase decodes many blocks of like sizes.
-// Each block carries its capacity in a header before its bytes. The pool is
-// guarded by g_lock and emptied when the look-ahead stops.
+// Each block carries its capacity in a header before its bytes. The pool
+// keeps at most kPoolBlocks blocks of kPoolBytes in all, is guarded by
+// g_lock, and is emptied when the look-ahead stops.
 constexpr int kPoolBlocks = 8;
+constexpr size_t kPoolBytes = 16u << 20;
 constexpr size_t kBlockHeader = 16;  // keeps the bytes 16-byte aligned
 void* g_pool[kPoolBlocks] = {};
 int g_pooled = 0;
+size_t g_pooled_bytes = 0;
 bool g_pool_open = false;  // false once stopped: returned blocks are freed
 
 size_t Capacity(void* block) {
@@ -96,6 +98,7 @@ uint8_t* AllocateBlock(uint32_t size) {
     for (int k = 0; k < g_pooled; ++k) {
       if (Capacity(g_pool[k]) >= wanted) {
         void* block = g_pool[k];
+        g_pooled_bytes -= Capacity(block);
         g_pool[k] = g_pool[--g_pooled];
         return static_cast<uint8_t*>(block);
       }
@@ -111,24 +114,17 @@ void FreeBlockNow(void* block) {
   if (block) std::free(static_cast<uint8_t*>(block) - kBlockHeader);
 }
 
-// Gives a block back to the pool (called with the lock held). When the pool
-// is full, its smallest block makes room or the block itself is freed.
+// Gives a block back to the pool (called with the lock held), or frees it
+// when the pool is closed or full.
 void RecycleLocked(void* block) {
   if (!block) return;
-  if (!g_pool_open) {
+  const size_t capacity = Capacity(block);
+  if (!g_pool_open || g_pooled == kPoolBlocks || g_pooled_bytes + capacity > kPoolBytes) {
     FreeBlockNow(block);
     return;
   }
-  if (g_pooled < kPoolBlocks) {
-    g_pool[g_pooled++] = block;
-    return;
-  }
-  int smallest = 0;
-  for (int k = 1; k < g_pooled; ++k) {
-    if (Capacity(g_pool[k]) < Capacity(g_pool[smallest])) smallest = k;
-  }
-  if (Capacity(g_pool[smallest]) < Capacity(block)) std::swap(g_pool[smallest], block);
-  FreeBlockNow(block);
+  g_pool[g_pooled++] = block;
+  g_pooled_bytes += capacity;
 }
 
 // ASCII letters folded, as the archive's name lookup folds them: names equal
@@ -426,6 +422,7 @@ void StopPayloadLookahead() {
   g_entries = nullptr;
   for (int k = 0; k < g_pooled; ++k) FreeBlockNow(g_pool[k]);
   g_pooled = 0;
+  g_pooled_bytes = 0;
   g_pool_open = false;
   g_count = 0;
   g_cursor = 0;

@@ -22,8 +22,8 @@
 namespace archive {
 
 // Memory held ahead at once: ready payloads, and for decodes in progress
-// their output and their decrypted input (besides up to eight idle blocks
-// kept for reuse). A payload whose decode needs more than this (its
+// their output and their decrypted input (besides up to 16 MB of idle
+// blocks kept for reuse). A payload whose decode needs more than this (its
 // uncompressed plus its stored size) is left to its command.
 inline constexpr uint32_t kLookaheadMemoryBound = 64u << 20;
 

@@ -14,7 +14,7 @@ ENGINE=$1
 DISPACK=$2
 READER=$3
 WORK=$4
-RUNS=${RUNS:-5}
+RUNS=${RUNS:-9}
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 mkdir -p "$WORK"

@@ -18,6 +18,7 @@
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
+#include "engine/script_syntax.h"
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/desktop_user.h"
@@ -324,8 +325,8 @@ int CommandCopyFile(const char* args, const char* line_end) {
   if (count < 2) return kResultMissingArguments;
   const char* source = Argument(0);
   const char* option = count >= 3 ? Argument(2) : "";
-  const bool reboot_if_locked = text::EqualsIgnoreCase(option, "REBOOTIFLOCKED");
-  const bool silent = text::EqualsIgnoreCase(option, "SILENT");
+  const bool reboot_if_locked = text::EqualsIgnoreCase(option, kOptionRebootIfLocked);
+  const bool silent = text::EqualsIgnoreCase(option, kOptionSilent);
 
   // Acting as the desktop user already while the destination is completed:
   // whether it names a folder depends on whose view of the disk is taken.

@@ -11,6 +11,7 @@
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
+#include "engine/script_syntax.h"
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/desktop_user.h"
@@ -247,7 +248,7 @@ int CommandRun(const char* args, const char* line_end) {
   const char* target = Argument(0);
   const char* parameters = Argument(1);
   if (text::FindIgnoreCase(target, ".exe") != nullptr &&
-      !text::EqualsIgnoreCase(Argument(2), "Elevated")) {
+      !text::EqualsIgnoreCase(Argument(2), kOptionElevated)) {
     // The launch takes the desktop user's token itself. It runs without
     // impersonation: starting a process with another token is a right of
     // the engine's own account, which an impersonated thread does not show.
@@ -273,8 +274,9 @@ int CommandRun(const char* args, const char* line_end) {
 
 int CommandCall(const char* args, const char* line_end) {
   if (GetArguments(5, args, line_end) < 1) return kResultMissingArguments;
-  const int not_started =
-      text::EqualsIgnoreCase(Argument(4), "SILENT") ? kResultSuccess : kResultCannotStartProgram;
+  const int not_started = text::EqualsIgnoreCase(Argument(4), kOptionSilent)
+                              ? kResultSuccess
+                              : kResultCannotStartProgram;
 
   char command_line[kArgumentSize];
   const bool fits = text::FormatBounded(command_line, sizeof(command_line), "\"%s\" %s",

@@ -17,6 +17,7 @@ struct PayloadInfo {
   uint32_t size = 0;
   uint32_t compressed_size = 0;
   uint32_t crc32 = 0;
+  std::string tree_path;  // for a file of a `!tree`: where it came from
 };
 
 // One line per RCDATA payload of the package `path`, in resource order.

@@ -51,7 +51,8 @@ fi
 # dispack still reads the signed package, and refuses to pack into it.
 "$dispack" list Signed.exe >list.txt || fail "dispack list of the signed package"
 grep -qx "package: sealed" list.txt || { cat list.txt >&2; fail "the signed package is not sealed"; }
-if "$dispack" build -o Repacked.exe --engine Signed.exe "$package"/Setup.dis 2>refused.log; then
+if "$dispack" build -o Repacked.exe --engine Signed.exe "$package"/*.dis \
+    $(ls "$package"/* | grep -v '\.dis$') 2>refused.log; then
     fail "dispack packed into a signed engine"
 fi
 grep -q "sign the package after packing" refused.log || { cat refused.log >&2; fail "refusal"; }

@@ -110,14 +110,25 @@ bool StaysInside(const std::string& name) {
 // memory, several side by side; larger ones are streamed to their files.
 constexpr uint64_t kMaxDecodedInMemory = 64u << 20;
 
-// The failure of entry `entry_name` with reader status `status`, after the
-// file it may have created is removed.
-Status EntryFailure(const std::string& path, archive::ArchiveHandle* handle, int32_t status,
-                    int error, const std::string& entry_name) {
+// The failure of entry `index` (`entry_name`) with reader status `status`,
+// after the file it may have created is removed.
+Status EntryFailure(const std::string& path, archive::ArchiveHandle* handle, int32_t index,
+                    int32_t status, int error, const std::string& entry_name) {
   const char* created = archive::LastCreatedFile(handle);
   if (created && *created) ::unlink(created);
   std::string problem = ReaderStatusText(status);
   if (status == archive::kZipCannotOpen && error) problem += " (" + std::string(std::strerror(error)) + ")";
+  // The password check byte passes for one wrong password in 256: then the
+  // data decrypt to garbage, and only the inflate or the CRC-32 notices.
+  const uint8_t* data = nullptr;
+  uint32_t stored = 0;
+  bool encrypted = false;
+  if ((status == archive::kZipDataError || status == archive::kZipCrcMismatch ||
+       status == archive::kZipSizeMismatch) &&
+      archive::GetEntryData(handle, index, &data, &stored, &encrypted) == archive::kZipOk &&
+      encrypted) {
+    problem += " (or a wrong password)";
+  }
   return Status::FileError(path, "entry " + entry_name + ": " + problem);
 }
 
@@ -178,7 +189,8 @@ void ExtractSideBySide(const std::string& path, archive::ArchiveHandle* handle,
     }
     const int error = errno;
     (*results)[static_cast<size_t>(indices[j])] =
-        status[j] == archive::kZipOk ? Status::Ok() : EntryFailure(path, handle, status[j], error, name);
+        status[j] == archive::kZipOk ? Status::Ok()
+                                    : EntryFailure(path, handle, indices[j], status[j], error, name);
     decrypted[j].clear();
     decrypted[j].shrink_to_fit();
     plain[j].clear();
@@ -194,7 +206,7 @@ Status ExtractOne(const std::string& path, archive::ArchiveHandle* handle, int32
   std::string target = JoinPath(folder, relative);
   int32_t status = archive::ExtractEntryToFile(handle, index, target.c_str());
   if (status == archive::kZipOk) return Status::Ok();
-  return EntryFailure(path, handle, status, errno, entry_name);
+  return EntryFailure(path, handle, index, status, errno, entry_name);
 }
 
 // Creates `folder` and any missing parents.

@@ -18,6 +18,7 @@
 #include "archive/pkware_cipher.h"
 #include "packer/byte_io.h"
 #include "packer/package_layout.h"
+#include "packer/package_reader.h"
 #include "packer/pe_image.h"
 #include "packer/resource_tree.h"
 #include "packer/zip_writer.h"
@@ -281,6 +282,24 @@ TEST_F(DispackTest, ErrorsAreOneLineNamingTheFile) {
   }
   // No temporary file is left behind.
   for (const std::string& name : packer_test::ListDir(dir_.path())) EXPECT_NE(name[0], '.') << name;
+}
+
+TEST_F(DispackTest, AWrongPasswordThatPassesTheCheckByteIsStillNamed) {
+  if (!packer_test::HaveTool("zip")) GTEST_SKIP() << "zip not installed";
+  RunResult r = packer_test::Run({"zip", "-q", "-P", "secret", "one.zip", "Readme.txt"}, {},
+                                 dir_.path());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  // One wrong password in 256 passes the check byte and decrypts garbage;
+  // the failure must still say that the password may be wrong.
+  int passed_check = 0;
+  for (int i = 0; i < 4000 && passed_check < 3; ++i) {
+    const std::string guess = "guess" + std::to_string(i);
+    packer::Status s = packer::UnzipArchive(dir_ / "one.zip", guess.c_str(), dir_ / "out");
+    ASSERT_FALSE(s.ok()) << guess;
+    EXPECT_NE(s.message().find("wrong password"), std::string::npos) << s.message();
+    if (s.message().find("(or a wrong password)") != std::string::npos) ++passed_check;
+  }
+  EXPECT_EQ(passed_check, 3);
 }
 
 TEST_F(DispackTest, UnzipsOrdinaryArchives) {

@@ -9,10 +9,19 @@ if(WIN32)
   set_target_properties(zlib_static PROPERTIES
     IMPORTED_LOCATION ${ZLIB_STATIC_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${ZLIB_INCLUDE_DIR})
-  set(ENGINE_ZLIB zlib_static)
+  # The engine's inflate is built from zlib's sources (EngineInflate.cmake);
+  # tests that make archives also need deflate, from the full libz.a.
+  set(ZLIB_FULL zlib_static)
+  include(EngineInflate)
+  if(TARGET engine_inflate)
+    set(ENGINE_ZLIB engine_inflate)
+  else()
+    set(ENGINE_ZLIB zlib_static)
+  endif()
 else()
   find_package(ZLIB REQUIRED)
   set(ENGINE_ZLIB ZLIB::ZLIB)
+  set(ZLIB_FULL ZLIB::ZLIB)
   # libdeflate: the packer's compressor (native only).
   find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
   find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a deflate REQUIRED)

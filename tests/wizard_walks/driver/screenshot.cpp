@@ -1,4 +1,4 @@
-#include "tests/wizard/driver/screenshot.h"
+#include "tests/wizard_walks/driver/screenshot.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 namespace {
 
@@ -104,4 +104,4 @@ bool SaveScreenArea(const RECT& area, const std::string& path) {
   return static_cast<bool>(out);
 }
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test

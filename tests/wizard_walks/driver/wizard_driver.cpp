@@ -1,4 +1,4 @@
-#include "tests/wizard/driver/wizard_driver.h"
+#include "tests/wizard_walks/driver/wizard_driver.h"
 
 #include <commctrl.h>
 
@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <sstream>
 
-#include "tests/wizard/driver/screenshot.h"
+#include "tests/wizard_walks/driver/screenshot.h"
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 namespace {
 
@@ -439,4 +439,4 @@ std::string WizardDriver::Describe() const {
   return out.str();
 }
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test

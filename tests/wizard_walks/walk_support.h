@@ -1,8 +1,8 @@
 // What the wizard walks share: a private folder per walk holding the
 // package, Probe.exe and the probe's log; the started engine and its driver;
 // and readers for what an installation leaves in the registry.
-#ifndef TESTS_WIZARD_WALK_SUPPORT_H_
-#define TESTS_WIZARD_WALK_SUPPORT_H_
+#ifndef TESTS_WIZARD_WALKS_WALK_SUPPORT_H_
+#define TESTS_WIZARD_WALKS_WALK_SUPPORT_H_
 
 #include <windows.h>
 
@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "tests/support/engine_runner.h"
-#include "tests/wizard/driver/wizard_driver.h"
+#include "tests/support/pending_operations.h"
+#include "tests/wizard_walks/driver/wizard_driver.h"
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 // Button and control ids of the wizard pages.
 enum : int {
@@ -34,10 +35,13 @@ std::string PackagePath(const std::string& name, const std::string& exe_name);
 // One walk: a fresh folder named after the running test, with Probe.exe and
 // a copy of it named LinkTarget.exe (the walk packages' link target). Engines
 // run with this folder as their working folder, so the probe logs here.
+// Uninstallers schedule their own removal for the next restart; the folder
+// holds the lock on that shared list while it lives and clears its entries.
 class WalkFolder {
  public:
   WalkFolder();
   ~WalkFolder();
+  bool locked() const { return lock_.held(); }
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
   // Copies package `name`'s `exe_name` into the folder; returns its path.
@@ -52,7 +56,14 @@ class WalkFolder {
   // Lets a waiting Probe.exe go on ("wait <name>").
   void Release(const std::string& name) const;
 
+  // Takes the product `program` off the machine: its setup information
+  // record, uninstall entry, key under Software\Corvanta, settings folder in
+  // the profile, Start menu folders and desktop links. Run before and after a walk, so that a failed walk
+  // does not spoil the next.
+  static void ForgetProduct(const std::string& program);
+
  private:
+  test_support::PendingOperationsLock lock_;
   std::string path_;
   std::string screenshots_;
 };
@@ -76,6 +87,10 @@ std::unique_ptr<RunningWizard> AttachWizard(DWORD process_id, const WalkFolder& 
 
 // Moves forward with button 1 (or `button`) and waits for the page `title`.
 bool Advance(WizardDriver& wizard, const std::string& title, int button = kNext);
+
+// Expects the page to show no text cut short (page_measure.h); returns the
+// measure for further checks.
+PageMeasure ExpectNoTextCut(WizardDriver& wizard, const std::string& page);
 
 // Waits for a box, checks nothing itself, answers it with `reply` and
 // returns what it showed (an empty caption when no box came).
@@ -102,6 +117,6 @@ std::string ShellFolder(int csidl);
 // The account name the engine sees.
 std::string UserName();
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test
 
-#endif  // TESTS_WIZARD_WALK_SUPPORT_H_
+#endif  // TESTS_WIZARD_WALKS_WALK_SUPPORT_H_

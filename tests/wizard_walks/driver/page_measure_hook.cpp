@@ -9,13 +9,13 @@
 #include <cstring>
 #include <string>
 
-#include "tests/wizard/driver/page_measure.h"
+#include "tests/wizard_walks/driver/page_measure.h"
 
 namespace {
 
-using wizard_test::kMeasureMappingFormat;
-using wizard_test::kMeasureMappingSize;
-using wizard_test::kMeasureMessageName;
+using wizard_walks_test::kMeasureMappingFormat;
+using wizard_walks_test::kMeasureMappingSize;
+using wizard_walks_test::kMeasureMessageName;
 
 int WindowDpi(HWND window) {
   using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);

@@ -1,10 +1,10 @@
-#include "tests/wizard/driver/page_measure.h"
+#include "tests/wizard_walks/driver/page_measure.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 namespace {
 
@@ -116,4 +116,4 @@ PageMeasure MeasurePage(HWND page, const std::string& hook_dll, int new_dpi) {
   return result;
 }
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test

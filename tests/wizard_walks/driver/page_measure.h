@@ -7,15 +7,15 @@
 // control of the page with the font it is drawn in and writes a report into
 // a shared memory block that the driver created; the driver reads it once the
 // sent message has returned.
-#ifndef TESTS_WIZARD_DRIVER_PAGE_MEASURE_H_
-#define TESTS_WIZARD_DRIVER_PAGE_MEASURE_H_
+#ifndef TESTS_WIZARD_WALKS_DRIVER_PAGE_MEASURE_H_
+#define TESTS_WIZARD_WALKS_DRIVER_PAGE_MEASURE_H_
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 // Shared between the driver and the hook DLL.
 constexpr char kMeasureMessageName[] = "CorvantaWizardTest.MeasurePage";
@@ -71,6 +71,6 @@ struct PageMeasure {
 // frame first receives a DPI change to that value.
 PageMeasure MeasurePage(HWND page, const std::string& hook_dll, int new_dpi = 0);
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test
 
-#endif  // TESTS_WIZARD_DRIVER_PAGE_MEASURE_H_
+#endif  // TESTS_WIZARD_WALKS_DRIVER_PAGE_MEASURE_H_

@@ -1,4 +1,4 @@
-#include "tests/wizard/walk_support.h"
+#include "tests/wizard_walks/walk_support.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -7,7 +7,7 @@
 
 #include "platform/registry_view.h"
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 namespace {
 
@@ -57,8 +57,22 @@ WalkFolder::~WalkFolder() {
   // Programs that the walk started may still be ending; give them a moment.
   for (int attempt = 0; attempt < 20; ++attempt) {
     test_support::RemoveTree(path_);
-    if (!test_support::FolderExists(path_)) return;
+    if (!test_support::FolderExists(path_)) break;
     Sleep(100);
+  }
+  test_support::RemovePendingOperationsUnder(path_);
+}
+
+void WalkFolder::ForgetProduct(const std::string& program) {
+  DeleteSetupRecord(program);
+  DeleteMachineKey("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + program);
+  DeleteMachineKey("Software\\Corvanta\\" + program);
+  test_support::RemoveTree(ShellFolder(CSIDL_APPDATA) + "\\Corvanta\\" + program);
+  for (int csidl : {CSIDL_PROGRAMS, CSIDL_COMMON_PROGRAMS}) {
+    test_support::RemoveTree(ShellFolder(csidl) + "\\" + program);
+  }
+  for (int csidl : {CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_DESKTOPDIRECTORY}) {
+    DeleteFileA((ShellFolder(csidl) + "\\" + program + ".lnk").c_str());
   }
 }
 
@@ -124,6 +138,15 @@ std::unique_ptr<RunningWizard> AttachWizard(DWORD process_id, const WalkFolder& 
 bool Advance(WizardDriver& wizard, const std::string& title, int button) {
   HWND old_page = wizard.Page();
   return wizard.Click(button) && wizard.WaitForNewPage(title, old_page);
+}
+
+PageMeasure ExpectNoTextCut(WizardDriver& wizard, const std::string& page) {
+  PageMeasure measure = wizard.Measure();
+  EXPECT_TRUE(measure.ok) << "cannot measure the " << page << " page " << wizard.Describe();
+  for (const std::string& cut : measure.CutTexts()) {
+    ADD_FAILURE() << page << " page at " << measure.dpi << " DPI: " << cut;
+  }
+  return measure;
 }
 
 MessageBoxSeen AnswerNextBox(WizardDriver& wizard, int reply) {
@@ -218,4 +241,4 @@ std::string UserName() {
   return name;
 }
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test

@@ -12,17 +12,17 @@
 //
 // The driver's thread must be on the walk desktop (EnterWalkDesktop) before
 // it looks for windows; processes started by EngineProcess run there too.
-#ifndef TESTS_WIZARD_DRIVER_WIZARD_DRIVER_H_
-#define TESTS_WIZARD_DRIVER_WIZARD_DRIVER_H_
+#ifndef TESTS_WIZARD_WALKS_DRIVER_WIZARD_DRIVER_H_
+#define TESTS_WIZARD_WALKS_DRIVER_WIZARD_DRIVER_H_
 
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "tests/wizard/driver/page_measure.h"
+#include "tests/wizard_walks/driver/page_measure.h"
 
-namespace wizard_test {
+namespace wizard_walks_test {
 
 // Default wait for anything a walk expects to appear, in milliseconds.
 constexpr DWORD kWaitMs = 30000;
@@ -164,6 +164,6 @@ bool SendTo(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* re
 // The window's text, read with WM_GETTEXT (edits keep theirs to themselves).
 std::string WindowTextOf(HWND window);
 
-}  // namespace wizard_test
+}  // namespace wizard_walks_test
 
-#endif  // TESTS_WIZARD_DRIVER_WIZARD_DRIVER_H_
+#endif  // TESTS_WIZARD_WALKS_DRIVER_WIZARD_DRIVER_H_

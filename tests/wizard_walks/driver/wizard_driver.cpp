@@ -392,12 +392,12 @@ bool WizardDriver::BoxOpensWithin(DWORD ms) {
   return WaitUntil([&] { return BoxOpen(); }, ms);
 }
 
-std::string WizardDriver::Screenshot(const std::string& name) {
+std::string WizardDriver::Screenshot(const std::string& name, bool with_boxes) {
   if (screenshot_folder_.empty()) return "";
   RECT area = {};
   HWND frame = Frame();
   if (frame != nullptr && IsWindowVisible(frame)) GetWindowRect(frame, &area);
-  for (HWND box : OpenBoxes()) {
+  for (HWND box : with_boxes ? OpenBoxes() : std::vector<HWND>()) {
     RECT box_area;
     GetWindowRect(box, &box_area);
     UnionRect(&area, &area, &box_area);

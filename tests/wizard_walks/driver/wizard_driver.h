@@ -126,9 +126,9 @@ class WizardDriver {
   // Waits `ms` and reports whether a box opened in that time.
   bool BoxOpensWithin(DWORD ms);
 
-  // Saves what the frame and its open boxes show. Returns the file's path,
-  // or "" when nothing could be saved.
-  std::string Screenshot(const std::string& name);
+  // Saves what the frame and (unless `with_boxes` is false) its open boxes
+  // show. Returns the file's path, or "" when nothing could be saved.
+  std::string Screenshot(const std::string& name, bool with_boxes = true);
 
   // Measures the current page from inside the engine (page_measure.h); with
   // `new_dpi` the frame first sees a DPI change to that value.

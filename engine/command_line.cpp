@@ -31,6 +31,20 @@ const char* SkipBlanks(const char* p, const char* end) {
 
 }  // namespace
 
+const char* SkipProgramName(const char* command_line) {
+  if (command_line == nullptr) return nullptr;
+  const char* p = command_line;
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
 void ParseCommandLine(const char* command_line) {
   if (command_line == nullptr) return;
   RunState& run = Run();

@@ -5,8 +5,15 @@
 
 namespace engine {
 
-// Scans `command_line` (the whole text, program path included) and sets the
-// silent and all-users flags, "#INSTALLPATH#", "#CUSTOMPATH#", the use list
+// The arguments of a process's whole command line: the text after the
+// program name, as WinMain receives it. A quoted program name ends at its
+// closing quote, an unquoted one at the first space or tab; the blanks after
+// it are skipped. The program's own path never counts as an option, so a
+// package stored under a folder such as "C:\deploy-silent" is not silent.
+const char* SkipProgramName(const char* command_line);
+
+// Scans `command_line` (the arguments, without the program name) and sets
+// the silent and all-users flags, "#INSTALLPATH#", "#CUSTOMPATH#", the use list
 // and the current directory. A value holds at most 259 characters; longer
 // values are cut. Values follow the script's argument rule: an unquoted value
 // ends only at a comma or the end, so it swallows options that follow it.

@@ -6,6 +6,7 @@
 #include "engine/interpreter.h"
 #include "engine/c_runtime.h"
 #include "engine/fixed_string.h"
+#include "engine/host.h"
 #include "engine/result_codes.h"
 #include "engine/script_parser.h"
 
@@ -33,10 +34,12 @@ void Push(int entry) {
 bool Compare(const char* a, const char* op, const char* b, bool* known) {
   *known = true;
   switch (op[0]) {
+    // Texts compare as the system compares them without regard to case,
+    // letters beyond ASCII included.
     case '!':
-      return !text::EqualsIgnoreCase(a, b);
+      return !host::TextEqualsIgnoreCase(a, b);
     case '=':
-      return text::EqualsIgnoreCase(a, b);
+      return host::TextEqualsIgnoreCase(a, b);
     case '<': {
       double x = crt::ParseDouble(a), y = crt::ParseDouble(b);
       return op[1] == '=' ? x <= y : x < y;

@@ -25,6 +25,11 @@ int LoadEngineString(int id, char* buffer, size_t size);
 // when it could not be created or written.
 bool WriteNewFile(const char* name, const void* data, size_t size);
 
+// True when `a` and `b` are equal without regard to case, by the system's
+// case rules for its 8-bit code page (so "\xC4" and "\xE4" match where
+// that code page makes them one letter in two cases).
+bool TextEqualsIgnoreCase(const char* a, const char* b);
+
 // Changes the process's current directory. False when it could not.
 bool ChangeDirectory(const char* path);
 

@@ -51,6 +51,24 @@ int LoadEngineString(int id, char* buffer, size_t size) {
   return static_cast<int>(text::BoundedLength(buffer, size));
 }
 
+bool TextEqualsIgnoreCase(const char* a, const char* b) {
+  // The native build's code page is taken as ISO 8859-1 (as Windows-1252 is
+  // for letters): beyond ASCII, 0xC0-0xDE fold to 0xE0-0xFE, except the
+  // multiplication sign 0xD7.
+  auto fold = [](unsigned char c) -> unsigned char {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+    return c;
+  };
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+  while (*x != 0 && fold(*x) == fold(*y)) {
+    ++x;
+    ++y;
+  }
+  return fold(*x) == fold(*y);
+}
+
 bool WriteNewFile(const char* name, const void* data, size_t size) {
   FILE* file = std::fopen(name, "wb");
   if (file == nullptr) return false;

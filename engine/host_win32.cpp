@@ -44,6 +44,10 @@ bool WriteNewFile(const char* name, const void* data, size_t size) {
   return ok && written == size;
 }
 
+bool TextEqualsIgnoreCase(const char* a, const char* b) {
+  return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, a, -1, b, -1) == CSTR_EQUAL;
+}
+
 bool ChangeDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
 
 void* StartThread(ThreadFunction function, void* argument) {

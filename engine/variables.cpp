@@ -102,7 +102,9 @@ bool ExpandVariables(char* text, size_t size) {
     length = limit;
   }
   bool complete = true;
-  for (size_t pos = 0; pos < length; ++pos) {
+  size_t pos = 0;
+  while (pos < length) {
+    size_t step = 1;  // one character on, unless an empty value was applied
     for (int i = 0; i < g_table.count; ++i) {
       const VariableRecord& record = g_table.records[i];
       if (!NameMatches(record, text + pos)) continue;
@@ -120,8 +122,13 @@ bool ExpandVariables(char* text, size_t size) {
       std::memcpy(text + pos, record.value, value_kept);
       length = pos + value_kept + tail_kept;
       text[length] = '\0';
+      // After an empty value the text that followed the reference now starts
+      // at this position: look at it again. (The text got shorter, so this
+      // cannot loop.) After a value, go on at its second character.
+      if (value_kept == 0 && name_length > 0) step = 0;
       break;
     }
+    pos += step;
   }
   return complete;
 }

@@ -138,7 +138,7 @@ int ProcessEntry(void* instance, const char* command_line) {
   platform::RestrictDllSearchToSystem();
   SetDpiAwareness();
   engine::RegisterEngineCommands();
-  engine::ParseCommandLine(command_line);
+  engine::ParseCommandLine(engine::SkipProgramName(command_line));
 
   int exit_code = kExitSuccess;
   if (Initialise(instance) != engine::kResultSuccess) {

@@ -16,7 +16,8 @@ enum ExitCode : int {
 
 // The whole run: DPI awareness, command line, start-up, OS checks, the
 // wizard or the silent run, restart prompt and self-removal. Returns the
-// process exit code. `instance` is the executable's module handle.
+// process exit code. `instance` is the executable's module handle;
+// `command_line` is the process's whole command line, program name included.
 int ProcessEntry(void* instance, const char* command_line);
 
 // Records the module, picks the mode, fills the built-in variables, loads the

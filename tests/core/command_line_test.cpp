@@ -69,6 +69,30 @@ TEST_F(CommandLineTest, OptionsAndValues) {
   }
 }
 
+TEST_F(CommandLineTest, TheProgramNameIsNeverScanned) {
+  struct Case {
+    const char* whole;
+    const char* arguments;
+  } cases[] = {
+      {"C:\\deploy-silent\\Setup.exe", ""},
+      {"C:\\deploy-silent\\Setup.exe  -DATA=x", "-DATA=x"},
+      {"\"C:\\x -INSTALL=C:\\evil\\Setup.exe\"\t-SILENT", "-SILENT"},
+      {"\"C:\\unterminated -SILENT", ""},
+      {"C:\\Program Files\\Setup.exe -SILENT", "Files\\Setup.exe -SILENT"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_STREQ(engine::SkipProgramName(c.whole), c.arguments) << c.whole;
+  }
+  // What start-up does with a package stored under a folder named like an
+  // option: nothing of the path is taken.
+  engine::ParseCommandLine(
+      engine::SkipProgramName("\"C:\\deploy-silent -INSTALL=C:\\evil -USE=x\\Setup.exe\""));
+  EXPECT_FALSE(engine::Run().silent);
+  EXPECT_EQ(engine::FindVariable("#INSTALLPATH#"), -1);
+  EXPECT_EQ(engine::Run().use_list.count(), 0);
+}
+
 TEST_F(CommandLineTest, CommandLineVariablesComeFirstInTheTable) {
   engine::ParseCommandLine("Setup.exe -DATA=\"D:\\Cfg\" -INSTALL=\"C:\\P\"");
   ASSERT_EQ(engine::VariableCount(), 2);

@@ -112,6 +112,8 @@ TEST_F(InterpreterTest, Conditions) {
       {"If #OS#,=,610,?,0", true},          // unknown second operator: first decides
       {"If abc,<,1", true},                 // text reads as 0
       {"If #UNDEFINED#,=,#UNDEFINED#", true},
+      {"If C:\\\xC4rger,=,c:\\\xE4RGER", true},  // letters beyond ASCII fold too
+      {"If \xC4,!,\xE4", false},
   };
   for (const Case& c : cases) {
     g_probe_calls.clear();

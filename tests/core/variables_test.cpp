@@ -89,6 +89,7 @@ TEST_F(VariablesTest, ExpansionRules) {
   engine::SetVariable("#B#", "bee");
   engine::SetVariable("#INNER#", "x#B#");
   engine::SetVariable("#FIRST#", "#B#y");
+  engine::SetVariable("#E#", "");
   struct Case {
     const char* in;
     const char* out;
@@ -100,6 +101,9 @@ TEST_F(VariablesTest, ExpansionRules) {
       {"[#INNER#]", "[xbee]"},                  // reference inside a value
       {"[#FIRST#]", "[#B#y]"},                  // ...except at its first character
       {"#B##B#", "beebee"},
+      {"#E##B#", "bee"},                         // a reference right after an empty value
+      {"#E##E##INSTALLPATH#", "C:\\App"},
+      {"a#E#b", "ab"},
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Expand(c.in), c.out) << c.in;

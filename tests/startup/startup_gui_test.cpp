@@ -45,6 +45,20 @@ TEST(StartupBoxes, UnsupportedSystemsExplainThemselvesOutsideSilentMode) {
   }
 }
 
+TEST(StartupBoxes, OptionsInTheProgramsOwnPathAreNotOptions) {
+  // Started without arguments from folders named like options, the package
+  // is not silent: outside silent mode the refused system is explained.
+  for (const char* folder_name : {"Deploy-Silent", "x -INSTALL=elsewhere"}) {
+    const std::string folder = test_support::MakeTestFolder(folder_name);
+    const std::string exe = folder + "\\Setup.exe";
+    ASSERT_TRUE(CopyFileA(PackagePath("minos", "Setup.exe").c_str(), exe.c_str(), FALSE));
+    test_support::RunResult result = test_support::RunProgram("\"" + exe + "\"", folder);
+    EXPECT_EQ(result.exit_code, 1u) << folder_name;
+    EXPECT_EQ(result.boxes.size(), 1u) << folder_name;
+    test_support::RemoveTree(folder);
+  }
+}
+
 TEST(StartupBoxes, WizardModeSaysTheWizardIsNotAvailable) {
   PackageRun run = RunPackage("success", "Setup.exe", "");
   EXPECT_EQ(run.result.exit_code, 2u);

@@ -60,6 +60,15 @@ TEST_F(WizardCancel, WelcomeEndsAtOnceLicenceAsksFirst) {
     EXPECT_TRUE(wizard.answered().empty());
   }
   {
+    // Esc is the Cancel button.
+    auto run = StartWizard(folder_, setup_);
+    WizardDriver& wizard = **run;
+    ASSERT_TRUE(wizard.WaitForPage("Walkabout v1.0 Setup")) << wizard.Describe();
+    ASSERT_TRUE(wizard.PressKey(VK_ESCAPE));
+    EXPECT_EQ(run->ExitCode(), kCancelled) << wizard.Describe();
+    EXPECT_TRUE(wizard.answered().empty());
+  }
+  {
     auto run = StartWizard(folder_, setup_);
     WizardDriver& wizard = **run;
     ASSERT_TRUE(wizard.WaitForPage("Walkabout v1.0 Setup")) << wizard.Describe();

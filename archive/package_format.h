@@ -49,6 +49,21 @@ inline constexpr uint16_t kLanguageNeutral = 0;
 inline constexpr char kLicenseResourceType[] = "TEXT";
 inline constexpr uint16_t kLicenseResourceId = 120;
 
+// The sealed marker: a resource of type kSealedResourceType named
+// kSealedResourceName, language neutral, holding kSealedMarkerText. A package
+// that carries it takes every payload asked for by a bare name (no drive, no
+// backslash, no slash) from its own payloads only: the script, the sources of
+// CopyFile and PatchFile, the licence text. A file of that name on disk, which
+// anyone may have put beside the package or into the current folder, is never
+// read instead. Without the marker a file on disk takes precedence over the
+// payload of the same name; the bare engine, which carries no payloads, has
+// no marker. The packer writes the marker unless told to allow overrides.
+// Its type is a name, so it can never meet a payload (those are RCDATA); the
+// engine looks only for the resource, not at its bytes.
+inline constexpr char kSealedResourceType[] = "PACKAGE";
+inline constexpr char kSealedResourceName[] = "SEALED";
+inline constexpr char kSealedMarkerText[] = "sealed";
+
 // Script payloads: a package holding "Setup.dis" is a setup, otherwise it
 // is an uninstaller and runs "Uninstall.dis".
 inline constexpr char kSetupScriptName[] = "Setup.dis";

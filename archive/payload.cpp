@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "archive/package_format.h"
 #include "archive/zip_reader.h"
@@ -46,6 +47,21 @@ bool FindPayloadBytes(const char* name, const void** data, uint32_t* size) {
   *size = length;
   return true;
 }
+
+// True when the package carries the sealed marker (archive/package_format.h).
+bool PackageIsSealed() {
+  return FindResourceA(EngineModule(), package::kSealedResourceName,
+                       package::kSealedResourceType) != nullptr;
+}
+
+// A name without a folder part: no drive, no backslash, no slash.
+bool IsBareName(const char* name) { return std::strpbrk(name, "\\/:") == nullptr; }
+
+// Whether a file on disk may stand in for the payload `name`. A sealed
+// package reads bare names from its own payloads only: the engine runs
+// elevated, often from a downloads folder where anyone may have put a file
+// of that name. A name with a folder part names a file, as always.
+bool DiskFileMayReplace(const char* name) { return !IsBareName(name) || !PackageIsSealed(); }
 
 // A zero-filled block of `size` + `extra` bytes (at least one byte, so that
 // an empty payload still gets a block), or null.
@@ -115,7 +131,7 @@ int ExtractPayload(const char* name, const char* target_path, int mode, void** b
 
 void* LoadFileOrPayload(const char* name, uint32_t* length, uint32_t extra) {
   if (!name) return nullptr;
-  if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
+  if (DiskFileMayReplace(name) && GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) {
     platform::UniqueHandle file(CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file) {
@@ -150,7 +166,7 @@ void* LoadFileOrPayload(const char* name, uint32_t* length, uint32_t extra) {
 
 int CopyFileOrPayload(const char* source, const char* target) {
   if (!source || !target) return engine::kResultCopyFailed;
-  if (GetFileAttributesA(source) != INVALID_FILE_ATTRIBUTES) {
+  if (DiskFileMayReplace(source) && GetFileAttributesA(source) != INVALID_FILE_ATTRIBUTES) {
     if (CopyFileA(source, target, FALSE)) return engine::kResultSuccess;
     return GetLastError() == ERROR_SHARING_VIOLATION ? engine::kResultFileInUse
                                                      : engine::kResultCopyFailed;

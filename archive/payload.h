@@ -36,10 +36,15 @@ int ExtractPayload(const char* name, const char* target_path, int mode, void** b
 // opened (relative names against the current directory), otherwise from the
 // payload of that name. Null when neither works, or when the disk file reads
 // short. `length` (optional) receives the size without the extra bytes.
+//
+// A sealed package (archive/package_format.h) never reads a bare name (no
+// drive, backslash or slash) from disk: it takes the payload. This holds for
+// CopyFileOrPayload too.
 void* LoadFileOrPayload(const char* name, uint32_t* length, uint32_t extra);
 
-// Copies the disk file `source` to `target` (overwriting) when it exists,
-// otherwise extracts the payload `source` to `target`. Engine result codes:
+// Copies the disk file `source` to `target` (overwriting) when it exists and
+// the package lets it replace the payload, otherwise extracts the payload
+// `source` to `target`. Engine result codes:
 // 0, 8, 17, 31 as for ExtractPayload.
 int CopyFileOrPayload(const char* source, const char* target);
 

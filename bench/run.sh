@@ -40,7 +40,7 @@ if [ ! -f mixed.zip ] || [ "$(cat mixed.password 2>/dev/null)" != "$PASSWORD" ];
     (cd data && zip -q -r -P "$PASSWORD" ../mixed.zip . -x .complete)
     echo "$PASSWORD" > mixed.password
 fi
-printf 'Phase 0\r\n' > Setup.dis
+printf 'PhaseBegin 0\r\nSet #PROGRAM#,Bench\r\nPhaseEnd\r\nPhaseBegin 1\r\nPhaseEnd\r\n' > Setup.dis
 
 now() { date +%s.%N; }
 # best_of CMD...: runs CMD $RUNS times, prints the shortest wall time in s.

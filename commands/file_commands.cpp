@@ -13,10 +13,12 @@
 
 #include "archive/payload.h"
 #include "commands/command_helpers.h"
+#include "commands/staged_copy.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
+#include "engine/script_syntax.h"
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/desktop_user.h"
@@ -66,24 +68,24 @@ bool CreateOneFolder(const char* path) {
 // One try, then, while it fails and the window is open, pause 100 ms, shrink
 // the window and try again if it is still open: ceil(n / 100) attempts for a
 // window of n > 0, one attempt otherwise.
-int CopyWithRetryWindow(const char* source, const char* destination) {
+int CopyWithRetryWindow(StagedCopy* copy) {
   int64_t window = RetryWindow();
-  int result = archive::CopyFileOrPayload(source, destination);
+  int result = copy->Attempt();
   while (result != kResultSuccess && window > 0) {
     platform::SleepMilliseconds(kRetryPauseMilliseconds);
     window -= kRetryPauseMilliseconds;
-    if (window > 0) result = archive::CopyFileOrPayload(source, destination);
+    if (window > 0) result = copy->Attempt();
   }
   return result;
 }
 
 // The copy onto a name that was just freed: at least one attempt, and every
 // failed attempt is followed by a pause.
-int CopyAfterMovingAside(const char* source, const char* destination) {
+int CopyAfterMovingAside(StagedCopy* copy) {
   int64_t window = RetryWindow();
   int result;
   do {
-    result = archive::CopyFileOrPayload(source, destination);
+    result = copy->Attempt();
     if (result == kResultSuccess) break;
     platform::SleepMilliseconds(kRetryPauseMilliseconds);
     window -= kRetryPauseMilliseconds;
@@ -96,13 +98,15 @@ int CopyAfterMovingAside(const char* source, const char* destination) {
 // and delete the old one at the next restart. The old file is scheduled for
 // deletion only once the new one is in place; when the new copy fails, the
 // old file is moved back so that nothing is lost.
-int ReplaceLockedFile(const char* source, const char* destination) {
+int ReplaceLockedFile(StagedCopy* copy, const char* destination) {
   PathText aside;
   if (!aside.Format("%s.bak", destination)) return kResultCopyFailed;
   if (!MoveFileExA(destination, aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     return kResultCopyFailed;
   }
-  const int result = CopyAfterMovingAside(source, destination);
+  // The copy onto the freed name starts again from the source.
+  copy->StartOver();
+  const int result = CopyAfterMovingAside(copy);
   if (result != kResultSuccess) {
     MoveFileExA(aside.c_str(), destination, MOVEFILE_REPLACE_EXISTING);
     return result == kResultFileInUse ? kResultCopyFailed : result;
@@ -244,6 +248,22 @@ bool ApplyPatchRecords(HANDLE file, const unsigned char* bytes, uint32_t size) {
   return true;
 }
 
+// Applies the patch data `patch` (a file or payload name) to the copy at
+// `path`: 0, or 24 when the copy cannot be opened, the data cannot be read or
+// is malformed, or a record cannot be written. Malformed data is refused
+// before the first write.
+int ApplyPatch(const char* path, const void* patch) {
+  platform::UniqueHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return kResultPatchFailed;
+  // One extra byte, so that empty patch data still yields a block.
+  uint32_t size = 0;
+  ScopedPayloadBlock data(archive::LoadFileOrPayload(static_cast<const char*>(patch), &size, 1));
+  if (!data.valid()) return kResultPatchFailed;
+  if (!PatchDataWellFormed(data.bytes(), size)) return kResultPatchFailed;
+  return ApplyPatchRecords(file.get(), data.bytes(), size) ? kResultSuccess : kResultPatchFailed;
+}
+
 // folder + "\" + patch name, with its last three characters replaced by the
 // source's last three (Name.pat applied to Name.exe writes folder\Name.exe).
 bool BuildPatchTarget(const char* source, const char* patch, const char* folder,
@@ -305,8 +325,8 @@ int CommandCopyFile(const char* args, const char* line_end) {
   if (count < 2) return kResultMissingArguments;
   const char* source = Argument(0);
   const char* option = count >= 3 ? Argument(2) : "";
-  const bool reboot_if_locked = text::EqualsIgnoreCase(option, "REBOOTIFLOCKED");
-  const bool silent = text::EqualsIgnoreCase(option, "SILENT");
+  const bool reboot_if_locked = text::EqualsIgnoreCase(option, kOptionRebootIfLocked);
+  const bool silent = text::EqualsIgnoreCase(option, kOptionSilent);
 
   // Acting as the desktop user already while the destination is completed:
   // whether it names a folder depends on whose view of the disk is taken.
@@ -320,13 +340,14 @@ int CommandCopyFile(const char* args, const char* line_end) {
   SendStatusWith("Copying file: ", destination.c_str());
   if (!fits) return kResultCopyFailed;
 
-  int result = CopyWithRetryWindow(source, destination.c_str());
+  StagedCopy copy(source, destination.c_str());
+  int result = CopyWithRetryWindow(&copy);
   if (result == kResultSuccess) return kResultSuccess;
   if (result == kResultFileInUse) {
-    if (reboot_if_locked) return ReplaceLockedFile(source, destination.c_str());
+    if (reboot_if_locked) return ReplaceLockedFile(&copy, destination.c_str());
     result = kResultCopyFailed;
   }
-  // A failed extraction removes its partial file, so a destination that
+  // A failed copy leaves the destination as it was, so a destination that
   // exists now is a whole file (the one that was there before).
   if (silent) return IsFile(destination.c_str()) ? kResultSuccess : kResultCopyFailed;
   return result;
@@ -382,19 +403,10 @@ int CommandPatchFile(const char* args, const char* line_end) {
   SendStatusWith("Patching file: ", source);
   platform::ScopedDesktopUser desktop_user(DesktopUserWanted());
 
-  const int copied = archive::CopyFileOrPayload(source, target.c_str());
-  if (copied != kResultSuccess) return copied;
-  platform::UniqueHandle file(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return kResultPatchFailed;
-  // One extra byte, so that empty patch data still yields a block.
-  uint32_t size = 0;
-  ScopedPayloadBlock data(archive::LoadFileOrPayload(patch, &size, 1));
-  if (!data.valid()) return kResultPatchFailed;
-  // Malformed data is refused before the first write, so the target is never
-  // left half patched by it.
-  if (!PatchDataWellFormed(data.bytes(), size)) return kResultPatchFailed;
-  return ApplyPatchRecords(file.get(), data.bytes(), size) ? kResultSuccess : kResultPatchFailed;
+  // The copy is patched before it takes the target's place: patch data that
+  // cannot be applied leaves the target as it was.
+  StagedCopy copy(source, target.c_str(), ApplyPatch, patch);
+  return copy.Attempt();
 }
 
 }  // namespace engine

@@ -26,7 +26,10 @@ int CommandCreateDir(const char* args, const char* line_end);
 // CopyFile source, destination [, "REBOOTIFLOCKED" | "SILENT"]: copies the
 // disk file `source`, or extracts the payload of that name, to `destination`
 // (into it when it names an existing folder), retrying a failed copy within
-// the "#TRYTIME#" window. 0; 8 failed or locked; 17 no such payload; 3.
+// the "#TRYTIME#" window. The new bytes take the destination's place only
+// once they are complete (commands/staged_copy.h): a failed copy leaves an
+// existing destination as it was. 0; 8 failed or locked; 17 no such
+// payload; 3.
 int CommandCopyFile(const char* args, const char* line_end);
 
 // DeleteFile pattern [, ignored]: deletes every file matching `pattern`
@@ -44,8 +47,9 @@ int CommandRemoveDir(const char* args, const char* line_end);
 // the source's last three characters> and applies the patch records
 // (little-endian int32 offset, int32 length, then `length` bytes) in order.
 // 0; 8, 17 or 31 from the copy; 24 the patch could not be applied (also for
-// names shorter than three characters and for malformed patch data, which is
-// rejected before anything is written); 3.
+// names shorter than three characters and for malformed patch data); 3. The
+// copy is patched before it replaces the target, so a failure leaves an
+// existing target as it was.
 int CommandPatchFile(const char* args, const char* line_end);
 
 }  // namespace engine

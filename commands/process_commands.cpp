@@ -11,9 +11,11 @@
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
+#include "engine/script_syntax.h"
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/desktop_user.h"
+#include "platform/program_search.h"
 #include "platform/registry_view.h"
 #include "platform/setup_info_record.h"
 #include "platform/system_library.h"
@@ -48,23 +50,26 @@ struct StartedProcess {
   }
 };
 
-// Starts `command_line` under the desktop user's own token, so that the
-// program runs as that user (impersonating the user while starting a process
-// would not do: a new process gets the creator's primary token). False when
-// the system lacks the call, there is no desktop user token, or the start
-// fails.
-bool StartWithDesktopUserToken(const char* command_line, const char* folder, bool hidden,
-                               StartedProcess* started) {
+// Starts `command_line` (the program at `application` when given) under the
+// desktop user's own token, so that the program runs as that user
+// (impersonating the user while starting a process would not do: a new
+// process gets the creator's primary token). False when the system lacks the
+// call, there is no desktop user token, or the start fails.
+bool StartWithDesktopUserToken(const char* application, const char* command_line,
+                               const char* folder, bool hidden, StartedProcess* started) {
   auto create = platform::GetSystemFunction<CreateProcessWithTokenWFunction>(
       "advapi32.dll", "CreateProcessWithTokenW");
   if (create == nullptr) return false;
   platform::UniqueKernelHandle token(platform::OpenDesktopUserPrimaryToken());
   if (!token) return false;
 
-  // Both texts are at most 519 ANSI characters, so 520 UTF-16 units hold them.
+  // The texts are at most 519 ANSI characters, so 520 UTF-16 units hold them.
+  wchar_t wide_application[kArgumentSize];
   wchar_t wide_command[kArgumentSize];
   wchar_t wide_folder[kArgumentSize];
-  if (MultiByteToWideChar(CP_ACP, 0, command_line, -1, wide_command, kArgumentSize) == 0) {
+  if ((application != nullptr &&
+       MultiByteToWideChar(CP_ACP, 0, application, -1, wide_application, kArgumentSize) == 0) ||
+      MultiByteToWideChar(CP_ACP, 0, command_line, -1, wide_command, kArgumentSize) == 0) {
     return false;
   }
   if (folder != nullptr &&
@@ -78,18 +83,20 @@ bool StartWithDesktopUserToken(const char* command_line, const char* folder, boo
     startup.wShowWindow = SW_HIDE;
   }
   PROCESS_INFORMATION info = {};
-  if (!create(token.get(), 0, nullptr, wide_command, NORMAL_PRIORITY_CLASS, nullptr,
-              folder != nullptr ? wide_folder : nullptr, &startup, &info)) {
+  if (!create(token.get(), 0, application != nullptr ? wide_application : nullptr, wide_command,
+              NORMAL_PRIORITY_CLASS, nullptr, folder != nullptr ? wide_folder : nullptr, &startup,
+              &info)) {
     return false;
   }
   started->Take(info);
   return true;
 }
 
-// Starts `command_line` with the engine's own token. `command_line` is
-// writable, as CreateProcessA requires.
-bool StartWithEngineToken(char* command_line, const char* folder, bool hidden,
-                          StartedProcess* started) {
+// Starts `command_line` with the engine's own token; `application`, when
+// given, is the program's path, so that the system does not search for it.
+// `command_line` is writable, as CreateProcessA requires.
+bool StartWithEngineToken(const char* application, char* command_line, const char* folder,
+                          bool hidden, StartedProcess* started) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   if (hidden) {
@@ -97,7 +104,7 @@ bool StartWithEngineToken(char* command_line, const char* folder, bool hidden,
     startup.wShowWindow = SW_HIDE;
   }
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+  if (!CreateProcessA(application, command_line, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                       nullptr, folder, &startup, &info)) {
     return false;
   }
@@ -241,7 +248,7 @@ int CommandRun(const char* args, const char* line_end) {
   const char* target = Argument(0);
   const char* parameters = Argument(1);
   if (text::FindIgnoreCase(target, ".exe") != nullptr &&
-      !text::EqualsIgnoreCase(Argument(2), "Elevated")) {
+      !text::EqualsIgnoreCase(Argument(2), kOptionElevated)) {
     // The launch takes the desktop user's token itself. It runs without
     // impersonation: starting a process with another token is a right of
     // the engine's own account, which an impersonated thread does not show.
@@ -251,16 +258,25 @@ int CommandRun(const char* args, const char* line_end) {
   }
   // Documents open with their associated program; programs started here keep
   // the engine's elevation. With "#REALUSER#" 1 the file and its association
-  // are looked up as the desktop user.
+  // are looked up as the desktop user. A program named without a folder is
+  // taken from the system's folders, never from the engine's or the current
+  // folder, where the shell would look first.
   platform::ScopedDesktopUser user(DesktopUserWanted());
+  char found[kPathSize] = {};
+  if (text::FindIgnoreCase(target, ".exe") != nullptr &&
+      !platform::ResolveProgram(target, found, sizeof(found))) {
+    return kResultCannotStartProgram;
+  }
+  if (found[0] != '\0') target = found;
   HINSTANCE result = ShellExecuteA(nullptr, nullptr, target, parameters, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32 ? kResultSuccess : kResultCannotStartProgram;
 }
 
 int CommandCall(const char* args, const char* line_end) {
   if (GetArguments(5, args, line_end) < 1) return kResultMissingArguments;
-  const int not_started =
-      text::EqualsIgnoreCase(Argument(4), "SILENT") ? kResultSuccess : kResultCannotStartProgram;
+  const int not_started = text::EqualsIgnoreCase(Argument(4), kOptionSilent)
+                              ? kResultSuccess
+                              : kResultCannotStartProgram;
 
   char command_line[kArgumentSize];
   const bool fits = text::FormatBounded(command_line, sizeof(command_line), "\"%s\" %s",
@@ -276,13 +292,22 @@ int CommandCall(const char* args, const char* line_end) {
   const bool hidden = Argument(3)[0] == 'h' || Argument(3)[0] == 'H';
   const bool real_user = DesktopUserWanted();
 
+  // The program is started by its path, so that the system does not search
+  // for it: a bare name is looked up in the system's folders only (never the
+  // engine's folder or the current folder). The command line that the
+  // program receives names it as the script wrote it.
+  char found[kPathSize];
+  if (!platform::ResolveProgram(Argument(0), found, sizeof(found))) return not_started;
+  const char* application = found[0] != '\0' ? found : nullptr;
+
   StartedProcess started;
-  bool ok = real_user && StartWithDesktopUserToken(command_line, folder, hidden, &started);
+  bool ok = real_user &&
+            StartWithDesktopUserToken(application, command_line, folder, hidden, &started);
   if (!ok) {
     // Without a desktop user token the program runs with the engine's rights,
     // as every command's work does when the desktop user cannot be acted for.
     platform::ScopedDesktopUser user(real_user);
-    ok = StartWithEngineToken(command_line, folder, hidden, &started);
+    ok = StartWithEngineToken(application, command_line, folder, hidden, &started);
   }
   if (!ok) return not_started;
 

@@ -12,6 +12,7 @@
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
+#include "engine/script_syntax.h"
 #include "engine/variables.h"
 #include "platform/desktop_user.h"
 #include "platform/registry_view.h"
@@ -39,34 +40,22 @@ struct RootKey {
 // "CU" opens the hive of the identity the thread is impersonating (the
 // process's own when impersonation could not begin).
 bool OpenRoot(const char* name, bool desktop_user, RootKey* root) {
-  struct Entry {
-    const char* short_name;
-    const char* long_name;
-    HKEY key;
-  };
-  static const Entry kRoots[] = {
-      {"CU", "HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-      {"LM", "HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-      {"CR", "HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-  };
-  for (const Entry& entry : kRoots) {
-    if (!text::EqualsIgnoreCase(name, entry.short_name) &&
-        !text::EqualsIgnoreCase(name, entry.long_name)) {
-      continue;
-    }
-    root->key = entry.key;
-    if (desktop_user && entry.key == HKEY_CURRENT_USER &&
-        RegOpenCurrentUser(KEY_ALL_ACCESS, root->desktop_user_hive.put()) == ERROR_SUCCESS) {
-      root->key = root->desktop_user_hive.get();
-    }
-    return true;
+  // In the order of the root names of script_syntax.h.
+  static const HKEY kRootKeys[kRegistryRootCount] = {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE,
+                                                     HKEY_CLASSES_ROOT};
+  const RegistryRoot found = FindRegistryRoot(name);
+  if (found == kRegistryRootNone) return false;
+  root->key = kRootKeys[found];
+  if (desktop_user && found == kRegistryRootCurrentUser &&
+      RegOpenCurrentUser(KEY_ALL_ACCESS, root->desktop_user_hive.put()) == ERROR_SUCCESS) {
+    root->key = root->desktop_user_hive.get();
   }
-  return false;
+  return true;
 }
 
 // "x64" selects the 64-bit view, and only on a 64-bit system.
 REGSAM ViewFor(const char* view_argument) {
-  if (Run().is_64bit_system && text::EqualsIgnoreCase(view_argument, "x64")) {
+  if (Run().is_64bit_system && text::EqualsIgnoreCase(view_argument, kOptionView64)) {
     return KEY_WOW64_64KEY;
   }
   return platform::kDefaultRegistryView;

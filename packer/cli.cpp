@@ -6,15 +6,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <optional>
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "packer/diagnostics.h"
 #include "packer/file_util.h"
 #include "packer/package_builder.h"
+#include "packer/package_inputs.h"
 #include "packer/package_reader.h"
-#include "packer/script_check.h"
 #include "packer/status.h"
 #include "packer/zip_writer.h"
 
@@ -28,14 +30,37 @@ constexpr int kExitUsage = 2;
 constexpr char kUsage[] =
     "usage:\n"
     "  dispack build -o OUT.exe [--engine ENGINE.exe] [--license FILE] [--level N]\n"
+    "                [--allow-overrides] [--allow CHECK[,CHECK...]] [--print-script]\n"
     "                SCRIPT [PAYLOAD...]\n"
-    "      Packs SCRIPT (a file named Setup.dis or Uninstall.dis) and the payloads\n"
-    "      (files, or folders whose files are all added) into a copy of the engine.\n"
-    "      The engine defaults to win32/engine.exe beside dispack. --level sets the\n"
-    "      deflate level, 0 (store) to 12 (smallest); the default is 7.\n"
+    "      Checks SCRIPT (a file named Setup.dis or Uninstall.dis) as `check` does,\n"
+    "      and packs it and the payloads (files, or folders whose files are all\n"
+    "      added) into a copy of the engine. Errors stop the build and nothing is\n"
+    "      written; warnings are printed. The script's directives are expanded:\n"
+    "        !tree SOURCE, TARGET         CreateDir and CopyFile for every folder\n"
+    "                                     and file of the folder SOURCE (relative\n"
+    "                                     to the script), whose files are packed\n"
+    "        !tree-remove SOURCE, TARGET  DeleteFile and RemoveDir for the same\n"
+    "      The script is stored with CR LF line ends. The engine defaults to\n"
+    "      win32/engine.exe beside dispack. --level sets the deflate level, 0\n"
+    "      (store) to 12 (smallest); the default is 7.\n"
+    "      --print-script writes the script as stored to standard output.\n"
+    "      Packages are sealed: the engine takes its script and every payload\n"
+    "      named without a folder from the package only, never from a file of\n"
+    "      that name beside it or in the current folder. --allow-overrides makes\n"
+    "      an unsealed package, in which such files replace the packed ones.\n"
     "      SOURCE_DATE_EPOCH, when set, gives every time stamp.\n"
-    "  dispack list FILE.exe\n"
-    "      One line per payload: name, size, compressed size, CRC-32.\n"
+    "  dispack check [--format=text|json] [--allow CHECK[,CHECK...]] SCRIPT [PAYLOAD...]\n"
+    "      Reads SCRIPT as the engine reads it and reports mistakes as\n"
+    "      FILE:LINE:COLUMN: error|warning: message [check]. Exits with 1 when\n"
+    "      there is an error. --allow turns the errors of the named checks into\n"
+    "      warnings (for a package that carries a mistake on purpose): phases,\n"
+    "      conditions, arguments, options, registry-root, operator,\n"
+    "      missing-payload, nul-byte.\n"
+    "  dispack list [--paths] FILE.exe\n"
+    "      One line per payload: name, size, compressed size, CRC-32; with --paths\n"
+    "      also the path in the script's tree that the payload came from (- for\n"
+    "      a payload named on the command line); then \"package: sealed\" or\n"
+    "      \"package: unsealed (overrides allowed)\".\n"
     "  dispack extract FILE.exe [NAME...] [-C DIR]\n"
     "      Writes the named payloads (all when none are named) into DIR.\n"
     "  dispack unzip ARCHIVE.zip [-P PASSWORD] [-C DIR]\n"
@@ -111,29 +136,89 @@ bool ParseInt(const std::string& text, long long min, long long max, long long* 
   return true;
 }
 
+// "--allow a,b": adds the named checks to `allowed`. False for a name
+// that is not a check whose errors can be allowed.
+bool AddAllowed(const std::string& value, std::set<std::string>* allowed, std::string* bad) {
+  size_t start = 0;
+  while (start <= value.size()) {
+    size_t comma = value.find(',', start);
+    if (comma == std::string::npos) comma = value.size();
+    const std::string name = value.substr(start, comma - start);
+    const std::vector<std::string>& known = ErrorCheckNames();
+    if (std::find(known.begin(), known.end(), name) == known.end()) {
+      *bad = name;
+      return false;
+    }
+    allowed->insert(name);
+    start = comma + 1;
+  }
+  return true;
+}
+
+// SOURCE_DATE_EPOCH: unset or empty gives no time; anything else must be a
+// number of seconds.
+Status ReadSourceDateEpoch(std::optional<int64_t>* epoch) {
+  const char* text = std::getenv("SOURCE_DATE_EPOCH");
+  if (!text || !*text) return Status::Ok();
+  long long t;
+  if (!ParseInt(text, 0, 0xFFFFFFFFLL, &t))
+    return Status::Error(std::string("SOURCE_DATE_EPOCH: not a time in seconds: \"") + text + "\"");
+  *epoch = t;
+  return Status::Ok();
+}
+
+// Prints the findings: on `out` in compiler form, with a count at the end.
+void PrintFindings(const PackageInputs& inputs, const Diagnostics& findings, FILE* out) {
+  if (findings.empty()) return;
+  std::fputs(FormatDiagnostics(inputs.script, findings.Sorted()).c_str(), out);
+}
+
+int AllowUsage(const std::string& bad) {
+  std::string names;
+  for (const std::string& name : ErrorCheckNames()) names += (names.empty() ? "" : ", ") + name;
+  return Usage("--allow: \"" + bad + "\" is not one of the checks whose errors may be allowed (" +
+               names + ")");
+}
+
 int RunBuild(int argc, char** argv) {
   BuildOptions options;
+  std::set<std::string> allowed;
+  bool print_script = false;
   std::vector<std::string> positional;
   ArgWalker walker(argc, argv);
   while (!walker.Done()) {
     bool is_option;
     std::string a = walker.Next(&is_option);
+    if (is_option && a == "--allow-overrides") {
+      if (walker.HasUnusedValue()) return Usage(a + " takes no value");
+      options.sealed = false;
+      continue;
+    }
     if (!is_option) {
       if (!a.empty()) positional.push_back(a);
       continue;
     }
+    if (a == "--print-script") {
+      if (walker.HasUnusedValue()) return Usage(a + " takes no value");
+      print_script = true;
+      continue;
+    }
     std::string value;
-    if (a == "-o" || a == "--output" || a == "--engine" || a == "--license" || a == "--level") {
+    if (a == "-o" || a == "--output" || a == "--engine" || a == "--license" || a == "--level" ||
+        a == "--allow") {
       if (!walker.Value(&value) || value.empty()) return Usage(a + " needs a value");
     } else {
       return Usage("unknown option " + a);
     }
+    std::string bad;
     if (a == "-o" || a == "--output") {
       options.output = value;
     } else if (a == "--engine") {
       options.engine = value;
     } else if (a == "--license") {
       options.license = value;
+    } else if (a == "--allow") {
+      if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
     } else {
       long long level;
       if (!ParseInt(value, kMinLevel, kMaxLevel, &level))
@@ -143,51 +228,106 @@ int RunBuild(int argc, char** argv) {
   }
   if (options.output.empty()) return Usage("build needs -o OUT.exe");
   if (positional.empty()) return Usage("build needs a script (Setup.dis or Uninstall.dis)");
-  options.script = positional[0];
-  options.payloads.assign(positional.begin() + 1, positional.end());
   if (options.engine.empty()) {
     std::string folder = ExecutableFolder();
     if (folder.empty()) return Fail(Status::Error("cannot find the folder of dispack; use --engine"));
     options.engine = JoinPath(JoinPath(folder, "win32"), "engine.exe");
   }
-  // An empty SOURCE_DATE_EPOCH counts as unset; anything else must be a
-  // number of seconds.
-  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
-  if (epoch && *epoch) {
-    long long t;
-    if (!ParseInt(epoch, 0, 0xFFFFFFFFLL, &t))
-      return Fail(Status::Error(std::string("SOURCE_DATE_EPOCH: not a time in seconds: \"") + epoch + "\""));
-    options.source_date_epoch = t;
-  }
+  Status s = ReadSourceDateEpoch(&options.source_date_epoch);
+  if (!s.ok()) return Fail(s);
   options.show_progress = ::isatty(STDERR_FILENO) != 0;
 
-  std::vector<std::string> notes;
-  {
-    std::ifstream script(options.script, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(script)), std::istreambuf_iterator<char>());
-    std::string note = ScriptLineEndNote(text);
-    if (!note.empty()) notes.push_back(options.script + ": " + note);
+  PackageInputs inputs;
+  Diagnostics findings;
+  const std::vector<std::string> payloads(positional.begin() + 1, positional.end());
+  s = PreparePackageInputs(positional[0], payloads, options.source_date_epoch, &inputs, &findings);
+  if (!s.ok()) return Fail(s);
+  CheckPackageInputs(inputs, allowed, &findings);
+  options.tree_paths = inputs.tree_paths;
+  PrintFindings(inputs, findings, stderr);
+  if (findings.errors() != 0) {
+    return Fail(Status::FileError(inputs.script.name(),
+                                  CountText(findings.errors(), findings.warnings()) +
+                                      "; no package written"));
   }
-  Status s = BuildPackage(options, &notes);
+  if (print_script) {
+    const std::vector<uint8_t>& stored = *inputs.payloads.front().bytes;
+    std::fwrite(stored.data(), 1, stored.size(), stdout);
+    std::fflush(stdout);
+  }
+
+  std::vector<std::string> notes;
+  s = BuildPackage(options, inputs.payloads, &notes);
   for (const std::string& note : notes) std::fprintf(stderr, "dispack: note: %s\n", note.c_str());
   return s.ok() ? kExitOk : Fail(s);
 }
 
-int RunList(int argc, char** argv) {
+int RunCheck(int argc, char** argv) {
+  std::set<std::string> allowed;
+  bool json = false;
   std::vector<std::string> positional;
   ArgWalker walker(argc, argv);
   while (!walker.Done()) {
     bool is_option;
     std::string a = walker.Next(&is_option);
+    if (!is_option) {
+      if (!a.empty()) positional.push_back(a);
+      continue;
+    }
+    std::string value, bad;
+    if (a != "--format" && a != "--allow") return Usage("unknown option " + a);
+    if (!walker.Value(&value) || value.empty()) return Usage(a + " needs a value");
+    if (a == "--allow") {
+      if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
+    } else if (value == "json" || value == "text") {
+      json = value == "json";
+    } else {
+      return Usage("--format must be text or json, not \"" + value + "\"");
+    }
+  }
+  if (positional.empty()) return Usage("check needs a script (Setup.dis or Uninstall.dis)");
+  std::optional<int64_t> epoch;
+  PackageInputs inputs;
+  Diagnostics findings;
+  const std::vector<std::string> payloads(positional.begin() + 1, positional.end());
+  Status s = PreparePackageInputs(positional[0], payloads, epoch, &inputs, &findings);
+  if (!s.ok()) return Fail(s);
+  CheckPackageInputs(inputs, allowed, &findings);
+  if (json) {
+    std::fputs(FormatDiagnosticsJson(inputs.script.name(), findings.Sorted()).c_str(), stdout);
+  } else if (!findings.empty()) {
+    PrintFindings(inputs, findings, stdout);
+    std::printf("%s: %s\n", inputs.script.name().c_str(),
+                CountText(findings.errors(), findings.warnings()).c_str());
+  }
+  return findings.errors() != 0 ? kExitFailure : kExitOk;
+}
+
+int RunList(int argc, char** argv) {
+  std::vector<std::string> positional;
+  bool paths = false;
+  ArgWalker walker(argc, argv);
+  while (!walker.Done()) {
+    bool is_option;
+    std::string a = walker.Next(&is_option);
+    if (is_option && a == "--paths" && !walker.HasUnusedValue()) {
+      paths = true;
+      continue;
+    }
     if (is_option) return Usage("unknown option " + a);
     positional.push_back(a);
   }
   if (positional.size() != 1) return Usage("list needs exactly one FILE.exe");
   std::vector<PayloadInfo> list;
-  Status s = ListPackage(positional[0], &list);
+  bool sealed = false;
+  Status s = ListPackage(positional[0], &list, &sealed);
   if (!s.ok()) return Fail(s);
-  for (const PayloadInfo& p : list)
-    std::printf("%s\t%u\t%u\t%08x\n", p.name.c_str(), p.size, p.compressed_size, p.crc32);
+  for (const PayloadInfo& p : list) {
+    std::printf("%s\t%u\t%u\t%08x", p.name.c_str(), p.size, p.compressed_size, p.crc32);
+    if (paths) std::printf("\t%s", p.tree_path.empty() ? "-" : p.tree_path.c_str());
+    std::printf("\n");
+  }
+  std::puts(sealed ? "package: sealed" : "package: unsealed (overrides allowed)");
   return kExitOk;
 }
 
@@ -250,6 +390,7 @@ int RunDispack(int argc, char** argv) {
     return kExitOk;
   }
   if (command == "build") return RunBuild(argc, argv);
+  if (command == "check") return RunCheck(argc, argv);
   if (command == "list") return RunList(argc, argv);
   if (command == "extract") return RunExtract(argc, argv);
   if (command == "unzip") return RunUnzip(argc, argv);

@@ -14,6 +14,7 @@
 #include "packer/pe_image.h"
 #include "packer/pe_writer.h"
 #include "packer/resource_tree.h"
+#include "packer/tree_directive.h"
 #include "packer/zip_writer.h"
 
 namespace packer {
@@ -66,8 +67,10 @@ Status PackAll(const std::vector<PayloadSource>& payloads, int level, unsigned t
       size_t i = next.fetch_add(1);
       if (i >= payloads.size() || failed.load()) return;
       const PayloadSource& p = payloads[i];
-      Status s = deflater.ok() ? ReadWholeFile(p.path, package::kMaxPackedSize, &data)
-                               : Status::Error("cannot allocate a compressor");
+      Status s = !deflater.ok() ? Status::Error("cannot allocate a compressor")
+                 : p.bytes        ? Status::Ok()
+                                  : ReadWholeFile(p.path, package::kMaxPackedSize, &data);
+      if (s.ok() && p.bytes) data = *p.bytes;
       if (s.ok()) {
         s = BuildPackageArchive(p.name, data.data(), data.size(), p.times, &deflater, &(*packed)[i]);
         if (!s.ok()) s = Status::FileError(p.path, s.message());
@@ -99,7 +102,8 @@ Status PackAll(const std::vector<PayloadSource>& payloads, int level, unsigned t
 
 }  // namespace
 
-Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes) {
+Status BuildPackage(const BuildOptions& options, const std::vector<PayloadSource>& payloads,
+                    std::vector<std::string>* notes) {
   if (options.level < kMinLevel || options.level > kMaxLevel)
     return Status::Error("--level must be between " + std::to_string(kMinLevel) + " and " +
                          std::to_string(kMaxLevel));
@@ -113,10 +117,6 @@ Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes
   ResourceTree tree;
   s = ResourceTree::Read(image, &tree);
   if (!s.ok()) return Status::FileError(options.engine, s.message());
-
-  std::vector<PayloadSource> payloads;
-  s = CollectPayloads(options.script, options.payloads, options.source_date_epoch, &payloads);
-  if (!s.ok()) return s;
 
   std::shared_ptr<ResourceData> license;
   if (!options.license.empty()) {
@@ -143,6 +143,25 @@ Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes
     tree.Set(ResourceKey::Name(package::kLicenseResourceType),
              ResourceKey::Id(package::kLicenseResourceId), package::kLanguageNeutral,
              std::move(license));
+  }
+
+  // An engine that was packed before may carry a marker already.
+  const ResourceKey sealed_type = ResourceKey::Name(package::kSealedResourceType);
+  const ResourceKey sealed_name = ResourceKey::Name(package::kSealedResourceName);
+  if (options.sealed) {
+    auto marker = std::make_shared<ResourceData>();
+    const char* text = package::kSealedMarkerText;
+    marker->bytes.assign(text, text + sizeof(package::kSealedMarkerText) - 1);
+    tree.Set(sealed_type, sealed_name, package::kLanguageNeutral, std::move(marker));
+  } else {
+    tree.Remove(sealed_type, sealed_name);
+  }
+
+  if (!options.tree_paths.empty()) {
+    auto paths = std::make_shared<ResourceData>();
+    paths->bytes.assign(options.tree_paths.begin(), options.tree_paths.end());
+    tree.Set(ResourceKey::Name(kTreePathsResourceType), ResourceKey::Name(kTreePathsResourceName),
+             package::kLanguageNeutral, std::move(paths));
   }
 
   ResourceEditOptions edit;

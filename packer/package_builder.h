@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "packer/payload_set.h"
 #include "packer/status.h"
 
 namespace packer {
@@ -22,18 +23,23 @@ struct BuildOptions {
   std::string output;
   std::string engine;
   std::string license;  // empty: keep the engine's own licence text
-  std::string script;
-  std::vector<std::string> payloads;
+  // The tree paths of payloads (PackageInputs::tree_paths); empty: none.
+  std::string tree_paths;
   int level = kDefaultLevel;
   // When set, every entry time and the image's TimeDateStamp.
   std::optional<int64_t> source_date_epoch;
   bool show_progress = false;  // on stderr
   unsigned threads = 0;        // 0: one per core
+  // Sealed packages read bare payload names from their payloads only; an
+  // unsealed one lets files on disk replace them (--allow-overrides).
+  bool sealed = true;
 };
 
-// Builds the package. `notes` receives lines worth telling the user that
-// are not errors (overlay data that was moved).
-Status BuildPackage(const BuildOptions& options, std::vector<std::string>* notes);
+// Builds the package from `payloads` (the script among them, see
+// package_inputs.h). `notes` receives lines worth telling the user that are
+// not errors (overlay data that was moved).
+Status BuildPackage(const BuildOptions& options, const std::vector<PayloadSource>& payloads,
+                    std::vector<std::string>* notes);
 
 }  // namespace packer
 

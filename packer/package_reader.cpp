@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 
 #include "archive/package_format.h"
@@ -15,6 +16,7 @@
 #include "packer/payload_set.h"
 #include "packer/pe_image.h"
 #include "packer/resource_tree.h"
+#include "packer/tree_directive.h"
 
 namespace packer {
 namespace {
@@ -30,7 +32,11 @@ struct PayloadResource {
   std::shared_ptr<const ResourceData> data;
 };
 
-Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource>* out) {
+// The payload resources of package `path`; `sealed` (optional) tells
+// whether it carries the sealed marker, and `tree_paths` (optional) receives
+// the packer's map of tree paths.
+Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource>* out,
+                            bool* sealed = nullptr, std::string* tree_paths = nullptr) {
   std::vector<uint8_t> bytes;
   Status s = ReadWholeFile(path, UINT32_MAX, &bytes);
   if (!s.ok()) return s;
@@ -40,6 +46,23 @@ Status ReadPayloadResources(const std::string& path, std::vector<PayloadResource
   ResourceTree tree;
   s = ResourceTree::Read(image, &tree);
   if (!s.ok()) return Status::FileError(path, s.message());
+  if (sealed) {
+    const ResourceEntry* marker = tree.root().Find(ResourceKey::Name(package::kSealedResourceType));
+    *sealed = marker && marker->directory &&
+              marker->directory->Find(ResourceKey::Name(package::kSealedResourceName));
+  }
+  if (tree_paths) {
+    const ResourceEntry* paths_type = tree.root().Find(ResourceKey::Name(kTreePathsResourceType));
+    const ResourceEntry* paths =
+        paths_type && paths_type->directory
+            ? paths_type->directory->Find(ResourceKey::Name(kTreePathsResourceName))
+            : nullptr;
+    if (paths && paths->directory && !paths->directory->entries.empty() &&
+        paths->directory->entries.front().data) {
+      const std::vector<uint8_t>& bytes = paths->directory->entries.front().data->bytes;
+      tree_paths->assign(bytes.begin(), bytes.end());
+    }
+  }
   const ResourceEntry* type = tree.root().Find(ResourceKey::Id(package::kResourceTypeRcdata));
   if (!type || !type->directory) return Status::Ok();
   for (const ResourceEntry& name : type->directory->entries) {
@@ -137,10 +160,22 @@ std::string ReaderStatusText(int32_t status) {
   }
 }
 
-Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads) {
+Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads, bool* sealed) {
   std::vector<PayloadResource> resources;
-  Status s = ReadPayloadResources(path, &resources);
+  std::string tree_paths;
+  Status s = ReadPayloadResources(path, &resources, sealed, &tree_paths);
   if (!s.ok()) return s;
+  std::map<std::string, std::string> tree_path_of;  // upper-case name -> tree path
+  size_t start = 0;
+  while (start < tree_paths.size()) {
+    size_t end = tree_paths.find('\n', start);
+    if (end == std::string::npos) end = tree_paths.size();
+    const std::string line = tree_paths.substr(start, end - start);
+    const size_t tab = line.find('\t');
+    if (tab != std::string::npos)
+      tree_path_of[UpperAscii(line.substr(0, tab))] = line.substr(tab + 1);
+    start = end + 1;
+  }
   for (const PayloadResource& r : resources) {
     UniqueArchive handle;
     int32_t index;
@@ -156,6 +191,8 @@ Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads) 
     info.size = static_cast<uint32_t>(entry.uncompressed_size);
     info.compressed_size = static_cast<uint32_t>(entry.compressed_size);
     info.crc32 = layout.crc32;
+    auto tree_path = tree_path_of.find(UpperAscii(info.name));
+    if (tree_path != tree_path_of.end()) info.tree_path = tree_path->second;
     payloads->push_back(info);
   }
   return Status::Ok();

@@ -17,10 +17,13 @@ struct PayloadInfo {
   uint32_t size = 0;
   uint32_t compressed_size = 0;
   uint32_t crc32 = 0;
+  std::string tree_path;  // for a file of a `!tree`: where it came from
 };
 
 // One line per RCDATA payload of the package `path`, in resource order.
-Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads);
+// `sealed` (optional) tells whether the package carries the sealed marker.
+Status ListPackage(const std::string& path, std::vector<PayloadInfo>* payloads,
+                   bool* sealed = nullptr);
 
 // Extracts the payloads named in `names` (any letter case; all when empty)
 // of package `path` into `folder`, each under its entry name.

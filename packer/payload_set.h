@@ -4,6 +4,7 @@
 #define PACKER_PAYLOAD_SET_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@ namespace packer {
 struct PayloadSource {
   std::string name;  // the payload name in its own letter case
   std::string path;  // where its bytes are read from
+  // When set, the bytes to pack instead of the file's (the script as the
+  // package stores it).
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
   uint64_t size = 0;
   EntryTimes times;
 };

@@ -85,7 +85,7 @@ Status WriteImageWithResources(const PeImage& image, const ResourceTree& tree,
   if (certificate.rva != 0 || certificate.size != 0)
     return Status::Error(
         "the image is signed (it has a certificate table); adding resources would break the "
-        "signature: pack an unsigned engine and sign the package");
+        "signature: pack an unsigned engine and sign the package after packing");
   if (image.directory_count() <= static_cast<uint32_t>(kDirectoryResource))
     return Status::Error("the optional header has no resource directory entry");
 

@@ -217,6 +217,22 @@ bool ResourceTree::Set(const ResourceKey& type, const ResourceKey& name, uint16_
   return replaced;
 }
 
+bool ResourceTree::Remove(const ResourceKey& type, const ResourceKey& name) {
+  auto& types = root_.entries;
+  for (auto t = types.begin(); t != types.end(); ++t) {
+    if (!(t->key == type) || !t->directory) continue;
+    auto& names = t->directory->entries;
+    for (auto n = names.begin(); n != names.end(); ++n) {
+      if (!(n->key == name)) continue;
+      names.erase(n);
+      if (names.empty()) types.erase(t);
+      return true;
+    }
+    return false;
+  }
+  return false;
+}
+
 const ResourceData* ResourceTree::Get(const ResourceKey& type, const ResourceKey& name,
                                       uint16_t language) const {
   const ResourceEntry* t = root_.Find(type);

@@ -79,6 +79,10 @@ class ResourceTree {
   bool Set(const ResourceKey& type, const ResourceKey& name, uint16_t language,
            std::shared_ptr<const ResourceData> data);
 
+  // Removes resource (type, name) in every language, and the type when it
+  // holds nothing else. Returns true when there was one.
+  bool Remove(const ResourceKey& type, const ResourceKey& name);
+
   // The data of (type, name, language), or null.
   const ResourceData* Get(const ResourceKey& type, const ResourceKey& name,
                           uint16_t language) const;

@@ -4,6 +4,7 @@
 
 #include "engine/fixed_string.h"
 #include "platform/clock.h"
+#include "platform/program_search.h"
 #include "platform/system_library.h"
 #include "platform/win32_handles.h"
 
@@ -18,6 +19,8 @@ constexpr char kShellWindowClass[] = "Progman";
 // becomes at most one UTF-16 unit, and in the UTF-8 code page a four-byte
 // sequence becomes two, so 520 units always hold the converted text.
 constexpr size_t kCommandLineSize = 520;
+// A program's path: 259 ANSI characters, so 520 UTF-16 units hold it too.
+constexpr size_t kProgramPathSize = 520;
 
 using CreateProcessWithTokenWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID,
                                                LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION);
@@ -84,12 +87,18 @@ HANDLE OpenDesktopUserPrimaryToken() {
 
 int LaunchAsDesktopUser(const char* program, const char* parameters, DWORD* exit_code) {
   if (program == nullptr) return 1;
+  // A bare name is looked up away from the engine's and the current folder;
+  // the command line still names the program as given.
+  char found[kProgramPathSize];
+  if (!ResolveProgram(program, found, sizeof(found))) return 1;
+  const char* application = found[0] != '\0' ? found : nullptr;
   auto create_with_token =
       GetSystemFunction<CreateProcessWithTokenWFn>("advapi32.dll", "CreateProcessWithTokenW");
   if (create_with_token == nullptr) {
     // Systems before Vista: the shell starts the program with the engine's
     // own rights, and nothing is waited for.
-    HINSTANCE result = ShellExecuteA(nullptr, nullptr, program, parameters, nullptr, SW_SHOWNORMAL);
+    HINSTANCE result = ShellExecuteA(nullptr, nullptr, application ? application : program,
+                                     parameters, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32 ? 0 : 1;
   }
 
@@ -98,12 +107,18 @@ int LaunchAsDesktopUser(const char* program, const char* parameters, DWORD* exit
 
   wchar_t command_line[kCommandLineSize];
   if (!BuildCommandLine(program, parameters, command_line)) return 1;
+  wchar_t wide_application[kProgramPathSize];
+  if (application != nullptr &&
+      MultiByteToWideChar(CP_ACP, 0, application, -1, wide_application,
+                          static_cast<int>(kProgramPathSize)) == 0) {
+    return 1;
+  }
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info = {};
-  if (!create_with_token(token.get(), 0, nullptr, command_line, 0, nullptr, nullptr, &startup,
-                         &info)) {
+  if (!create_with_token(token.get(), 0, application ? wide_application : nullptr, command_line,
+                         0, nullptr, nullptr, &startup, &info)) {
     return 1;
   }
   UniqueKernelHandle process(info.hProcess);

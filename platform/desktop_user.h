@@ -34,8 +34,11 @@ HANDLE OpenDesktopUserPrimaryToken();
 
 // The de-elevated launch: starts `program` with `parameters` as the desktop
 // user ("\"program\" parameters", the blank only when parameters is not
-// empty). Without CreateProcessWithTokenW it starts the program through the
-// shell instead and does not wait. When `exit_code` is given, waits (pumping
+// empty). A program named without a folder is started from the system
+// folder, the Windows folder or PATH, never from the engine's folder or the
+// current folder (platform/program_search.h); one found nowhere there fails.
+// Without CreateProcessWithTokenW it starts the program through the shell
+// instead and does not wait. When `exit_code` is given, waits (pumping
 // messages) for the program's end and stores its exit code. Returns 0 on
 // success, 1 on failure.
 int LaunchAsDesktopUser(const char* program, const char* parameters, DWORD* exit_code);

@@ -20,12 +20,12 @@ mkdir -p "$DEMO/package" "$DEMO/run"
 heading "Packing the sample product"
 show dispack build -o Uninstall.exe --engine "$ENGINE" Uninstall.dis
 "$DISPACK" build -o "$DEMO/package/Uninstall.exe" --engine "$ENGINE" "$SAMPLE/Uninstall.dis" || exit 1
-show dispack build -o Setup.exe --engine "$ENGINE" --license License.txt Setup.dis files/ drivers/ Pebblenote.exe Uninstall.exe
+show dispack build -o Setup.exe --engine "$ENGINE" --license License.txt Setup.dis sounds/ drivers/ Pebblenote.exe Uninstall.exe
 "$DISPACK" build -o "$DEMO/run/Setup.exe" --engine "$ENGINE" --license "$SAMPLE/License.txt" \
-    "$SAMPLE/Setup.dis" "$SAMPLE/files" "$SAMPLE/drivers" "$PRODUCT_EXE" \
+    "$SAMPLE/Setup.dis" "$SAMPLE/sounds" "$SAMPLE/drivers" "$PRODUCT_EXE" \
     "$DEMO/package/Uninstall.exe" || exit 1
-show dispack list Setup.exe
-"$DISPACK" list "$DEMO/run/Setup.exe"
+show dispack list --paths Setup.exe
+"$DISPACK" list --paths "$DEMO/run/Setup.exe"
 
 export WINEPREFIX=$DEMO/wineprefix
 . "$ROOT/scripts/wine-env.sh"

@@ -10,6 +10,7 @@ zlib1g-dev libdeflate-dev googletest
 wine64 wine
 xvfb xauth imagemagick
 zip unzip p7zip-full nsis
+openssl osslsigncode
 "
 
 missing=""

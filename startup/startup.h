@@ -44,9 +44,11 @@ int CopyInitFiles();
 // for deletion at the next restart.
 void RemoveSelf(int exit_code);
 
-// The parameters of the removal command for `file` in `folder` (exposed for
-// tests). False when they do not fit `size`.
-bool FormatRemoveSelfParameters(const char* file, const char* folder, char* out, unsigned size);
+// The parameters of the removal command, which takes the file and folder to
+// remove from the environment variables "CORVANTA_REMOVE_FILE" and
+// "CORVANTA_REMOVE_FOLDER" (exposed for tests). False when they do not fit
+// `size`.
+bool FormatRemoveSelfParameters(char* out, unsigned size);
 
 }  // namespace startup
 

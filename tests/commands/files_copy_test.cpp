@@ -105,6 +105,9 @@ TEST_F(CopyFileTest, LockedDestinationGetsCeilOfTheWindowAttempts) {
   holder.Close();
   EXPECT_EQ(ReadBytes(destination), "old bytes");
   EXPECT_FALSE(engine::Run().restart_needed);
+  // The new bytes waited beside the destination; nothing of them is left
+  // ("tmp" is the test's temporary folder).
+  EXPECT_EQ(ListFolder(folder_), (std::vector<std::string>{"locked.dll", "tmp"}));
 }
 
 TEST_F(CopyFileTest, AttemptAfterTheLastPauseOnlyWhileTheWindowIsOpen) {
@@ -157,6 +160,8 @@ TEST_F(CopyFileTest, RebootIfLockedMovesTheOldFileAsideAndDeletesItAtRestart) {
             engine::kResultSuccess);
   EXPECT_EQ(ReadBytes(destination), AppPayloadBytes());
   EXPECT_EQ(ReadBytes(destination + ".bak"), "old program");
+  EXPECT_EQ(ListFolder(folder_),
+            (std::vector<std::string>{"running.exe", "running.exe.bak", "tmp"}));
   EXPECT_TRUE(engine::Run().restart_needed);
   EXPECT_EQ(PendingDeletionsUnder(folder_), std::vector<std::string>{destination + ".bak"});
   // The first window (undefined: one attempt) pauses not at all; the copy
@@ -177,6 +182,7 @@ TEST_F(CopyFileTest, RebootIfLockedWhenTheRenameFailsSchedulesNothing) {
   holder.Close();
   EXPECT_EQ(ReadBytes(destination), "old program");
   EXPECT_FALSE(Exists(destination + ".bak"));
+  EXPECT_EQ(ListFolder(folder_), (std::vector<std::string>{"pinned.exe", "tmp"}));
   EXPECT_FALSE(engine::Run().restart_needed);
   EXPECT_TRUE(PendingDeletionsUnder(folder_).empty());
 }

@@ -48,6 +48,8 @@ TEST_F(PatchFileTest, RecordsApplyInOrder) {
     std::string content;  // the target afterwards
   };
   const std::string base = kBase;
+  // A failed patch leaves the target that was there before.
+  const std::string old = "the product's previous file";
   const Case cases[] = {
       {"empty patch", "", engine::kResultSuccess, base},
       {"one record", Record(3, "abc"), engine::kResultSuccess, "012abc6789"},
@@ -57,16 +59,17 @@ TEST_F(PatchFileTest, RecordsApplyInOrder) {
       {"past the end extends", Record(12, "Z"), engine::kResultSuccess,
        base + std::string(2, '\0') + "Z"},
       {"at the end appends", Record(10, "++"), engine::kResultSuccess, base + "++"},
-      {"data runs past the patch", Record(0, 5, "ab"), engine::kResultPatchFailed, base},
-      {"header cut short", Record(0, "A") + std::string(5, '\0'), engine::kResultPatchFailed, base},
-      {"negative offset", Record(-1, "A"), engine::kResultPatchFailed, base},
-      {"negative length", Record(0, -1, "A"), engine::kResultPatchFailed, base},
+      {"data runs past the patch", Record(0, 5, "ab"), engine::kResultPatchFailed, old},
+      {"header cut short", Record(0, "A") + std::string(5, '\0'), engine::kResultPatchFailed, old},
+      {"negative offset", Record(-1, "A"), engine::kResultPatchFailed, old},
+      {"negative length", Record(0, -1, "A"), engine::kResultPatchFailed, old},
       {"bad record after a good one", Record(0, "AB") + Record(2, 9, "x"),
-       engine::kResultPatchFailed, base},
+       engine::kResultPatchFailed, old},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     WriteBytes(Path("patches\\Other.pat"), c.patch);
+    WriteBytes(Path("out\\Other.exe"), old);
     // The target is named after the patch, with the source's extension.
     EXPECT_EQ(RunHandler(CommandPatchFile, Quoted(Path("src\\Name.exe")) + ", " +
                                                Quoted(Path("patches\\Other.pat")) + ", " +
@@ -75,6 +78,8 @@ TEST_F(PatchFileTest, RecordsApplyInOrder) {
     bool read = false;
     EXPECT_EQ(ReadBytes(Path("out\\Other.exe"), &read), c.content);
     EXPECT_TRUE(read);
+    // The patched copy was made beside the target; nothing of it is left.
+    EXPECT_EQ(ListFolder(Path("out")), std::vector<std::string>{"Other.exe"});
   }
   EXPECT_EQ(ReadBytes(Path("src\\Name.exe")), kBase);
   EXPECT_EQ(window_.statuses.back(), "Patching file: " + Path("src\\Name.exe"));
@@ -106,11 +111,26 @@ TEST_F(PatchFileTest, CopyFailuresKeepTheirCodes) {
   EXPECT_EQ(ReadBytes(Path("out\\Name.exe")), "in use");
 }
 
-TEST_F(PatchFileTest, MissingPatchDataGives24AfterTheCopy) {
+TEST_F(PatchFileTest, MissingPatchDataGives24AndLeavesNoCopy) {
+  // The source was copied, but the copy was never patched: it does not take
+  // the target's name.
   EXPECT_EQ(RunHandler(CommandPatchFile, Quoted(Path("src\\Name.exe")) + ", Absent.pat, " +
                                              Quoted(Path("out"))),
             engine::kResultPatchFailed);
-  EXPECT_EQ(ReadBytes(Path("out\\Absent.exe")), kBase);
+  EXPECT_TRUE(ListFolder(Path("out")).empty());
+}
+
+TEST_F(PatchFileTest, SourceMayBeTheTargetItself) {
+  // Patching the installed file in place: the copy is made and patched
+  // beside it, then replaces it.
+  WriteBytes(Path("out\\Name.exe"), kBase);
+  WriteBytes(Path("patches\\Name.pat"), Record(1, "bc"));
+  EXPECT_EQ(RunHandler(CommandPatchFile, Quoted(Path("out\\Name.exe")) + ", " +
+                                             Quoted(Path("patches\\Name.pat")) + ", " +
+                                             Quoted(Path("out"))),
+            engine::kResultSuccess);
+  EXPECT_EQ(ReadBytes(Path("out\\Name.exe")), "0bc3456789");
+  EXPECT_EQ(ListFolder(Path("out")), std::vector<std::string>{"Name.exe"});
 }
 
 TEST_F(PatchFileTest, ShortAndOverlongNamesAreRefused) {

@@ -44,7 +44,11 @@ class DispackTest : public ::testing::Test {
   void SetUp() override {
     if (!packer_test::HaveStubs()) GTEST_SKIP() << "MinGW compilers not installed";
     engine_ = packer_test::StubPath("stub64");
-    WriteText(dir_ / "Setup.dis", "Phase 0\r\nProgram \"Test\"\r\n");
+    // Copies its payloads through a variable, so the script checks clean
+    // whichever payloads a case packs.
+    WriteText(dir_ / "Setup.dis",
+              "PhaseBegin 0\r\nSet #PROGRAM#,Test\r\nPhaseEnd\r\nPhaseBegin 1\r\n"
+              "Set #FILE#,Readme.txt\r\nCopyFile #FILE#,#INSTALLPATH#\r\nPhaseEnd\r\n");
     WriteBytes(dir_ / "Random.bin", packer_test::RandomBytes(200000, 3));
     WriteBytes(dir_ / "Readme.txt", packer_test::TextBytes(300000));
     packer_test::MakeDir(dir_ / "more");
@@ -104,7 +108,9 @@ TEST_F(DispackTest, PacksListsAndExtracts) {
   std::snprintf(line, sizeof(line), "Readme.txt\t300000\t%u\t%08x\n", layout.compressed_size,
                 libdeflate_crc32(0, readme.data(), readme.size()));
   EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
-  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5);
+  // Five payload lines, then whether the package is sealed.
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
+  EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), "package: sealed\n");
 
   r = Dispack({"extract", "out.exe", "-C", "all"});
   ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -277,20 +283,6 @@ TEST_F(DispackTest, ErrorsAreOneLineNamingTheFile) {
   for (const std::string& name : packer_test::ListDir(dir_.path())) EXPECT_NE(name[0], '.') << name;
 }
 
-TEST_F(DispackTest, ScriptWithLineFeedsOnlyGetsANote) {
-  packer_test::MakeDir(dir_ / "lf");
-  WriteText(dir_ / "lf/Setup.dis", "PhaseBegin 0\nSet #PROGRAM#,X\nPhaseEnd\n");
-  RunResult r = Dispack({"build", "-o", "lf.exe", "--engine", engine_, "lf/Setup.dis"});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_NE(r.err.find("dispack: note: lf/Setup.dis: its lines end with LF only"),
-            std::string::npos)
-      << r.err;
-  // The fixture's script has CR LF line ends: no note.
-  r = Build("crlf.exe");
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err.find("LF only"), std::string::npos) << r.err;
-}
-
 TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   if (!packer_test::HaveTool("zip")) GTEST_SKIP() << "zip not installed";
   RunResult r = packer_test::Run({"zip", "-q", "-r", "-P", "secret", "plain.zip", "Readme.txt", "more"}, {}, dir_.path());
@@ -330,10 +322,54 @@ TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   EXPECT_NE(r.err.find("Readme.txt: not a ZIP archive"), std::string::npos) << r.err;
 }
 
+// Whether the package carries the sealed marker, read from its resources.
+bool HasSealedMarker(const std::string& path) {
+  packer::PeImage image;
+  EXPECT_TRUE(packer::PeImage::Parse(ReadBytes(path), &image).ok());
+  packer::ResourceTree tree;
+  EXPECT_TRUE(packer::ResourceTree::Read(image, &tree).ok());
+  const packer::ResourceData* marker =
+      tree.Get(packer::ResourceKey::Name(package::kSealedResourceType),
+               packer::ResourceKey::Name(package::kSealedResourceName), package::kLanguageNeutral);
+  if (marker) EXPECT_EQ(std::string(marker->bytes.begin(), marker->bytes.end()), "sealed");
+  return marker != nullptr;
+}
+
+TEST_F(DispackTest, PackagesAreSealedUnlessOverridesAreAllowed) {
+  ASSERT_EQ(Build("sealed.exe").exit_code, 0);
+  EXPECT_TRUE(HasSealedMarker(dir_ / "sealed.exe"));
+  EXPECT_FALSE(HasSealedMarker(engine_));
+
+  RunResult r = Dispack({"build", "-o", "open.exe", "--engine", engine_, "--allow-overrides",
+                         "Setup.dis", "Readme.txt"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(HasSealedMarker(dir_ / "open.exe"));
+  r = Dispack({"list", "open.exe"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("\npackage: unsealed (overrides allowed)\n"), std::string::npos) << r.out;
+
+  // A sealed package packed again with overrides allowed loses its marker,
+  // and an unsealed one packed again without the option gains it.
+  r = Dispack({"build", "-o", "reopened.exe", "--engine", "sealed.exe", "--allow-overrides",
+               "Setup.dis"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_FALSE(HasSealedMarker(dir_ / "reopened.exe"));
+  EXPECT_EQ(Payloads(dir_ / "reopened.exe").size(), 5u);
+  ASSERT_EQ(Dispack({"build", "-o", "resealed.exe", "--engine", "open.exe", "Setup.dis"}).exit_code,
+            0);
+  EXPECT_TRUE(HasSealedMarker(dir_ / "resealed.exe"));
+
+  r = Dispack({"build", "-o", "x.exe", "--engine", engine_, "--allow-overrides=yes", "Setup.dis"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.err.find("--allow-overrides takes no value"), std::string::npos) << r.err;
+  EXPECT_FALSE(packer_test::FileExists(dir_ / "x.exe"));
+}
+
 TEST(DispackUsageTest, HelpAndNoArguments) {
   RunResult r = packer_test::Run({packer_test::DispackPath(), "--help"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("dispack build -o OUT.exe"), std::string::npos);
+  EXPECT_NE(r.out.find("--allow-overrides"), std::string::npos);
   r = packer_test::Run({packer_test::DispackPath()});
   EXPECT_EQ(r.exit_code, 2);
   EXPECT_NE(r.out.find("usage:"), std::string::npos);

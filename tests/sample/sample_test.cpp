@@ -125,6 +125,12 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
                            "Driver\\pbnflt.cat"}) {
     EXPECT_TRUE(FileExists(install_ + "\\" + file)) << file;
   }
+  // The product's tree: the same file name in two folders, each its own file.
+  const std::string help = install_ + "\\Help\\";
+  const std::string english = test_support::ReadWholeFile(help + "en\\Shortcuts.txt");
+  const std::string german = test_support::ReadWholeFile(help + "de\\Shortcuts.txt");
+  EXPECT_NE(english.find("keyboard shortcuts"), std::string::npos) << english;
+  EXPECT_NE(german.find("Tastenkombinationen"), std::string::npos) << german;
   const std::string driver = test_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");
   EXPECT_NE(driver.find(" x64 "), std::string::npos) << driver;
 

@@ -22,6 +22,7 @@
 #include "engine/variables.h"
 #include "platform/clock.h"
 #include "platform/desktop_user.h"
+#include "platform/folder_path.h"
 #include "platform/win32_handles.h"
 
 namespace engine {
@@ -39,7 +40,6 @@ using command_helpers::SendStatusWith;
 using PathText = text::FixedString<kPathSize>;
 
 constexpr uint32_t kRetryPauseMilliseconds = 100;
-constexpr int kFolderAttempts = 11;
 constexpr int64_t kMinimumDeleteWindowMilliseconds = 1000;
 
 // The retry window of "#TRYTIME#" in milliseconds (-1 when undefined). Kept
@@ -51,16 +51,6 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool EndsWithSeparator(const char* path) {
   const size_t length = strlen(path);
   return length > 0 && IsSeparator(path[length - 1]);
-}
-
-// One folder of a path: it counts as made when CreateDirectoryA succeeds or
-// the folder exists afterwards (another process may have made it).
-bool CreateOneFolder(const char* path) {
-  for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
-    if (CreateDirectoryA(path, nullptr) || IsFolder(path)) return true;
-    platform::SleepMilliseconds(kRetryPauseMilliseconds);
-  }
-  return false;
 }
 
 // ---- CopyFile -------------------------------------------------------------
@@ -282,35 +272,6 @@ bool BuildPatchTarget(const char* source, const char* patch, const char* folder,
 }
 
 }  // namespace
-
-bool CreateFolderPath(const char* path) {
-  if (path == nullptr || path[0] == '\0') return false;
-  PathText work;
-  if (!work.Assign(path)) return false;
-  char* const text = work.data();
-  if (IsFolder(text)) return true;
-  const size_t length = strlen(text);
-
-  // Walk up to the deepest prefix that exists.
-  while (!PathExists(text)) {
-    char* separator = nullptr;
-    for (char* p = text; *p != '\0'; ++p) {
-      if (IsSeparator(*p)) separator = p;
-    }
-    if (separator == nullptr) break;
-    *separator = '\0';
-  }
-  // No prefix exists: make the top folder itself. An empty top is the root of
-  // the current drive (the path began with a separator), which always exists.
-  if (text[0] != '\0' && !PathExists(text) && !CreateOneFolder(text)) return false;
-
-  // Walk down, restoring one separator at a time.
-  for (size_t end = strlen(text); end < length; end = strlen(text)) {
-    text[end] = path[end];
-    if (!CreateOneFolder(text)) return false;
-  }
-  return IsFolder(text);
-}
 
 int CommandCreateDir(const char* args, const char* line_end) {
   if (GetArguments(1, args, line_end) < 1) return kResultMissingArguments;

@@ -10,15 +10,12 @@
 #ifndef COMMANDS_FILE_COMMANDS_H_
 #define COMMANDS_FILE_COMMANDS_H_
 
+#include "platform/folder_path.h"
+
 namespace engine {
 
-// Creates `path` and every missing folder above it. An existing folder is
-// success; a path that names an existing file, or is empty or longer than
-// 259 characters, is failure. Each missing folder gets 11 attempts, each
-// failed attempt followed by a 100 ms pause (about 1.1 s); a folder that
-// still cannot be created fails the whole path and no deeper folder is made.
-// A path that starts with a single backslash is taken on the current drive.
-bool CreateFolderPath(const char* path);
+// Creates a folder with every missing folder above it (platform/folder_path.h).
+using platform::CreateFolderPath;
 
 // CreateDir folder: 0, 7 (the folder could not be created), 3.
 int CommandCreateDir(const char* args, const char* line_end);

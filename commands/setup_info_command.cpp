@@ -10,10 +10,8 @@
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
 #include "engine/variables.h"
-#include "platform/registry_view.h"
 #include "platform/setup_info_record.h"
 #include "platform/system_queries.h"
-#include "platform/win32_handles.h"
 
 namespace engine {
 
@@ -75,21 +73,6 @@ void BuildRecord(const char* product, const char* version, uint8_t* record) {
   // The option fields stay zero: the finish page sets them.
 }
 
-// Failures are not reported: the record is then absent for later readers.
-// The key is opened in the engine's default view, the view every reader of
-// the record (start-up, the wizard, the installed product) uses.
-void WriteRecord(const char* product, const uint8_t* record) {
-  platform::UniqueHkey key;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | platform::kDefaultRegistryView,
-                      nullptr,
-                      key.put(), nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExA(key.get(), product, 0, REG_BINARY, record,
-                 static_cast<DWORD>(setup_info::kRecordSize));
-}
-
 }  // namespace
 
 void ParseVersionText(const char* text, int16_t* major, int16_t* minor) {
@@ -106,7 +89,10 @@ int CommandCreateSetupInfo(const char* args, const char* line_end) {
   if (GetArguments(2, args, line_end) < 2) return kResultMissingArguments;
   uint8_t record[setup_info::kRecordSize];
   BuildRecord(Argument(0), Argument(1), record);
-  WriteRecord(Argument(0), record);
+  // A failure is not reported: the record is then absent for later readers.
+  // The key lies in the engine's default view, the view every reader of the
+  // record (start-up, the wizard, the installed product) uses.
+  platform::WriteSetupInfo(Argument(0), record);
 
   // The configuration folder of the script's program, normally the product
   // just stored. Empty when its record cannot be read or its location flag

@@ -39,6 +39,10 @@ using ThreadFunction = void (*)(void* argument);
 void* StartThread(ThreadFunction function, void* argument);
 // Waits for the thread to end and releases it.
 void JoinThread(void* thread);
+// The same, while the calling thread keeps serving its window messages: a
+// thread that sends to the caller's windows (the engine messages) can run to
+// its end instead of waiting for ever.
+void JoinThreadServingMessages(void* thread);
 
 }  // namespace host
 

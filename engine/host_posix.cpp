@@ -99,4 +99,7 @@ void JoinThread(void* thread) {
   std::free(handle);
 }
 
+// The native build has no window messages to serve.
+void JoinThreadServingMessages(void* thread) { JoinThread(thread); }
+
 }  // namespace host

@@ -69,4 +69,27 @@ void JoinThread(void* thread) {
   CloseHandle(static_cast<HANDLE>(thread));
 }
 
+void JoinThreadServingMessages(void* thread) {
+  HANDLE handle = static_cast<HANDLE>(thread);
+  bool quit = false;
+  WPARAM quit_code = 0;
+  for (;;) {
+    const DWORD wait = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT);
+    if (wait != WAIT_OBJECT_0 + 1) break;  // the thread ended (or the wait failed)
+    // Sent messages are served inside PeekMessage; posted ones are dispatched.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) {
+        quit = true;  // handed on to the caller's loop after the wait
+        quit_code = message.wParam;
+        continue;
+      }
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  JoinThread(thread);
+  if (quit) PostQuitMessage(static_cast<int>(quit_code));
+}
+
 }  // namespace host

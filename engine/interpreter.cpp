@@ -213,6 +213,13 @@ void WaitForPhaseThread() {
   }
 }
 
+void WaitForPhaseThreadServingMessages() {
+  if (g_phase_thread != nullptr) {
+    host::JoinThreadServingMessages(g_phase_thread);
+    g_phase_thread = nullptr;
+  }
+}
+
 void RequestPhaseStop() { g_stop_requested.store(true); }
 
 void ClearPhaseStop() { g_stop_requested.store(false); }

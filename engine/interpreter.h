@@ -37,6 +37,10 @@ int StartPhase(int n, bool on_new_thread);
 // Waits until the phase thread started by StartPhase has ended. Returns at
 // once when none runs. The script must not be freed before this returns.
 void WaitForPhaseThread();
+// The same, while the calling thread keeps serving its window messages, for
+// the thread that owns the engine window: the phase thread may be waiting
+// inside an engine message sent to it.
+void WaitForPhaseThreadServingMessages();
 
 // Asks the running phase to stop before its next command. The phase then ends
 // without its completion message, as after the reply "end the phase".

@@ -124,6 +124,17 @@ bool ReadSetupInfo(const char* program, uint8_t* record) {
   return setup_info::ReadInt16(record, setup_info::kFormatOffset) == setup_info::kFormat;
 }
 
+bool WriteSetupInfo(const char* program, const uint8_t* record) {
+  UniqueHkey key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, setup_info::kRegistryKey, 0, nullptr,
+                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | kDefaultRegistryView, nullptr,
+                      key.put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  return RegSetValueExA(key.get(), program, 0, REG_BINARY, record,
+                        static_cast<DWORD>(setup_info::kRecordSize)) == ERROR_SUCCESS;
+}
+
 void DeriveConfigPath(const uint8_t* record, const char* program, char* output) {
   char path[kPathSize];
   bool fits = true;

@@ -38,6 +38,12 @@ uint64_t GetFreeSpace(const char* path);
 // and its format field is 1.
 bool ReadSetupInfo(const char* program, uint8_t* record);
 
+// Stores `record` (1328 bytes) as the setup information record of `program`:
+// a REG_BINARY value named by the program under HKLM "Software\Corvanta",
+// the key created when missing. False when the key cannot be created or the
+// value cannot be written.
+bool WriteSetupInfo(const char* program, const uint8_t* record);
+
 // Derives the configuration folder of `program` from its record into
 // `output` (260 bytes). False, output untouched, when there is no record.
 bool GetConfigPath(const char* program, char* output);

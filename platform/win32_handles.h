@@ -124,6 +124,27 @@ struct LocalMemory {
   static void Close(Type m) { LocalFree(m); }
 };
 
+// GDI objects the wizard creates: fonts and brushes (never a stock object,
+// which DeleteObject would ignore anyway).
+struct Font {
+  using Type = HFONT;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type f) { DeleteObject(f); }
+};
+
+struct Brush {
+  using Type = HBRUSH;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type b) { DeleteObject(b); }
+};
+
+// An icon loaded without LR_SHARED (a shared icon must never be destroyed).
+struct Icon {
+  using Type = HICON;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type i) { DestroyIcon(i); }
+};
+
 }  // namespace handle_traits
 
 // Files and other handles that report failure as INVALID_HANDLE_VALUE.
@@ -137,6 +158,9 @@ using UniqueFindHandle = UniqueAny<handle_traits::Find>;
 using UniqueScHandle = UniqueAny<handle_traits::ScHandle>;
 using UniqueBstr = UniqueAny<handle_traits::Bstr>;
 using UniqueLocalMemory = UniqueAny<handle_traits::LocalMemory>;
+using UniqueFont = UniqueAny<handle_traits::Font>;
+using UniqueBrush = UniqueAny<handle_traits::Brush>;
+using UniqueIcon = UniqueAny<handle_traits::Icon>;
 
 // Owns one reference to a COM object.
 template <typename T>

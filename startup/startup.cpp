@@ -19,6 +19,7 @@
 #include "engine/variables.h"
 #include "platform/system_library.h"
 #include "platform/system_queries.h"
+#include "wizard/wizard.h"
 
 namespace startup {
 
@@ -62,13 +63,20 @@ bool SystemIsSupported() {
   return true;
 }
 
-// The wizard is not part of this build: say so instead of pretending.
-int RunWizardUnavailable() {
-  engine::ShowMessage(nullptr,
-              "The interactive #SETUPMODE# wizard is not available in this build.\n"
-              "Run this package from a command line with -SILENT.",
-              engine::kStyleOk | engine::kStyleIconWarning);
-  return kExitWizardUnavailable;
+// The wizard, and its end as the process's exit code.
+int RunInteractive(void* instance) {
+  const wizard::WizardInputs inputs = {instance, Run().uninstall_mode, HyperlinkText(),
+                                       HyperlinkTarget()};
+  const wizard::WizardOutcome outcome = wizard::RunWizard(inputs);
+  switch (outcome.end) {
+    case wizard::WizardEnd::kFinished:
+      return kExitSuccess;
+    case wizard::WizardEnd::kCancelled:
+      return kExitCancelled;
+    case wizard::WizardEnd::kFailed:
+      break;
+  }
+  return outcome.result_code;
 }
 
 bool IsFailure(int code) { return code != engine::kResultSuccess && code != engine::kResultRemoveAtRestart; }
@@ -150,7 +158,7 @@ int ProcessEntry(void* instance, const char* command_line) {
     if (Run().silent) {
       exit_code = RunSilent();
     } else {
-      exit_code = RunWizardUnavailable();
+      exit_code = RunInteractive(instance);
     }
     FinalCleanup();
   }

@@ -6,12 +6,14 @@ namespace startup {
 
 // Exit codes of the process. A silent run exits with its final result code
 // (0 on success, a folder left for removal at restart counting as success);
-// these are the codes of start-up itself.
+// a wizard run with 0 after Finish, the failure's result code when the user
+// gave up after a failure, or kExitCancelled. These are the codes of
+// start-up itself.
 enum ExitCode : int {
   kExitSuccess = 0,
   kExitUnsupportedSystem = 1,
-  kExitWizardUnavailable = 2,
   kExitStartupFailed = 13,
+  kExitCancelled = 1223,  // the user left the wizard (ERROR_CANCELLED)
 };
 
 // The whole run: DPI awareness, command line, start-up, OS checks, the
@@ -31,7 +33,8 @@ int Initialise(void* instance);
 // could not be copied, else 0.
 int RunSilent();
 
-// Frees the script (waiting for a phase thread first).
+// Frees the script (waiting for a phase thread first). The wizard's fonts
+// are released by the wizard itself, once its phase thread has ended.
 void FinalCleanup();
 
 // Copies the "-USE=" files into "<install folder>\Init". Returns the number

@@ -59,13 +59,58 @@ TEST(StartupBoxes, OptionsInTheProgramsOwnPathAreNotOptions) {
   }
 }
 
-TEST(StartupBoxes, WizardModeSaysTheWizardIsNotAvailable) {
-  PackageRun run = RunPackage("success", "Setup.exe", "");
-  EXPECT_EQ(run.result.exit_code, 2u);
-  ASSERT_EQ(run.result.boxes.size(), 1u);
-  EXPECT_EQ(run.result.boxes[0].caption, "Setup");
-  EXPECT_NE(run.result.boxes[0].text.find("-SILENT"), std::string::npos);
-  EXPECT_EQ(run.log, "");  // no silent run, no log
+// The top-level dialog of `process_id` that is not a message box: the
+// wizard's frame.
+struct FrameSearch {
+  DWORD process_id;
+  HWND found;
+};
+
+BOOL CALLBACK FindFrame(HWND window, LPARAM parameter) {
+  FrameSearch* search = reinterpret_cast<FrameSearch*>(parameter);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  char class_name[16] = {};
+  GetClassNameA(window, class_name, sizeof(class_name));
+  if (pid != search->process_id || !IsWindowVisible(window) ||
+      std::string(class_name) != "#32770" || GetDlgItem(window, 0xFFFF) != nullptr) {
+    return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+TEST(StartupBoxes, WithoutSilentTheWizardOpensAndItsCloseBoxLeavesIt) {
+  const std::string folder = test_support::MakeTestFolder("WizardOpens");
+  const std::string exe = folder + "\\Setup.exe";
+  ASSERT_TRUE(CopyFileA(PackagePath("success", "Setup.exe").c_str(), exe.c_str(), FALSE));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string line = "\"" + exe + "\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.c_str(), &startup, &process));
+  FrameSearch search = {process.dwProcessId, nullptr};
+  for (int i = 0; i < 400 && search.found == nullptr; ++i) {
+    EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) Sleep(50);
+  }
+  ASSERT_NE(search.found, nullptr);
+  char caption[256] = {};
+  GetWindowTextA(search.found, caption, sizeof(caption));
+  // The script names no version: the reference shows as it is.
+  EXPECT_STREQ(caption, "Setup - Startup Success v#VERSION#");
+  // The caption's close box on the welcome page ends the wizard without a
+  // question: a cancelled run.
+  PostMessageA(search.found, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD exit_code = 0;
+  GetExitCodeProcess(process.hProcess, &exit_code);
+  EXPECT_EQ(exit_code, 1223u);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_FALSE(test_support::FileExists(folder + "\\Setup.log"));  // no silent run, no log
+  test_support::RemoveTree(folder);
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM parameter) {
   char class_name[64] = {};
   GetClassNameA(window, class_name, sizeof(class_name));
   if (std::string(class_name) != "#32770") return TRUE;
+  // A message box keeps its text in the static 0xFFFF; the wizard's frame,
+  // a dialog as well, has no such control.
+  if (GetDlgItem(window, 0xFFFF) == nullptr) return TRUE;
   search->found = window;
   return FALSE;
 }

@@ -42,7 +42,8 @@ class PreviousVersion : public ::testing::Test {
     ASSERT_EQ(ReadSetupRecord("Oldtimer").minor, 5);
     ASSERT_EQ(MachineText(kUninstallKey, "UninstallString"), old_ + "\\Uninstall.exe");
     // What an unquoted command line with a space would start instead.
-    ASSERT_TRUE(CopyFileA((folder_ / "Probe.exe").c_str(), (folder_ / "Old.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((test_support::ExecutableFolder() + "Probe.exe").c_str(),
+                          (folder_ / "Old.exe").c_str(), FALSE));
     setup_ = folder_.AddPackage("oldtimer-2.0", "Setup.exe");
   }
   void TearDown() override { WalkFolder::ForgetProduct("Oldtimer"); }

@@ -176,7 +176,7 @@ void SetupWizardWalk::FirstSetup() {
   ASSERT_TRUE(folder_.WaitForProbe("install waiting")) << wizard.Describe();
   ASSERT_EQ(wizard.PageTitle(), "Installing") << wizard.Describe();
   EXPECT_EQ(wizard.Text(kSubtitle), "Please wait while Setup installs Walkabout on your computer.");
-  EXPECT_EQ(wizard.Text(kStatus), "Executing: \"Probe.exe\" wait install");
+  EXPECT_EQ(wizard.Text(kStatus), "Executing: \"C:\\CorvantaWalks\\Probe.exe\" wait install");
   EXPECT_EQ(wizard.Text(kStatus2), "Files in place.\nRegistering Walkabout next.");
   const int progress = wizard.ProgressPosition(kProgress);
   EXPECT_GT(progress, 0);
@@ -363,9 +363,10 @@ void SetupWizardWalk::DirectoryRefusals(WizardDriver& wizard) {
   // page.
   ASSERT_TRUE(wizard.Type(kSettingsFolder, "Z:\\proc\\sys"));
   ASSERT_TRUE(wizard.Click(kNext));
-  box = AnswerNextBox(wizard, IDNO);
+  ASSERT_TRUE(wizard.WaitForBox(&box)) << wizard.Describe();
   EXPECT_BOX(box, "Setup", kSettingsWarning, kYesNoCancel);
-  wizard.Screenshot("setup-directory-after-warning");
+  wizard.Screenshot("setup-directory-settings-warning");
+  ASSERT_TRUE(wizard.Answer(box, IDNO));
   ASSERT_TRUE(wizard.WaitForPage("Installation Directory")) << wizard.Describe();
   ASSERT_TRUE(wizard.Click(kNext));
   box = AnswerNextBox(wizard, IDCANCEL);
@@ -470,7 +471,7 @@ void SetupWizardWalk::Uninstall() {
   ASSERT_TRUE(Advance(wizard, "Uninstalling")) << wizard.Describe();
   ASSERT_TRUE(folder_.WaitForProbe("uninstall waiting")) << wizard.Describe();
   EXPECT_EQ(wizard.Text(kSubtitle), "Please wait while Uninstall removes Walkabout from your computer.");
-  EXPECT_EQ(wizard.Text(kStatus), "Executing: \"Probe.exe\" wait uninstall");
+  EXPECT_EQ(wizard.Text(kStatus), "Executing: \"C:\\CorvantaWalks\\Probe.exe\" wait uninstall");
   EXPECT_FALSE(wizard.Exists(kStatus2));
   EXPECT_FALSE(wizard.Enabled(kNext));
   EXPECT_FALSE(wizard.Enabled(kBack));

@@ -32,9 +32,13 @@ enum : int {
 // The packed package `name` (a folder under packages/) as `exe_name`.
 std::string PackagePath(const std::string& name, const std::string& exe_name);
 
-// One walk: a fresh folder named after the running test, with Probe.exe and
-// a copy of it named LinkTarget.exe (the walk packages' link target). Engines
-// run with this folder as their working folder, so the probe logs here.
+// Where the walk packages find Probe.exe and its copy LinkTarget.exe (their
+// link target). The engine starts a program named without a folder only from
+// the system's folders, so the scripts name these by their full path.
+constexpr char kProbeFolder[] = "C:\\CorvantaWalks";
+
+// One walk: a fresh folder named after the running test. Engines run with it
+// as their working folder, so the probe logs here (probe.log).
 // Uninstallers schedule their own removal for the next restart; the folder
 // holds the lock on that shared list while it lives and clears its entries.
 class WalkFolder {

@@ -407,8 +407,17 @@ std::string WizardDriver::Screenshot(const std::string& name, bool with_boxes) {
   Sync();
   for (HWND box : OpenBoxes()) SendTo(box, WM_NULL, 0, 0, nullptr);
   Sleep(150);
+  // Numbered after the pictures already in the folder, so that the walks of
+  // several wizards in one test keep their order.
+  int taken = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((screenshot_folder_ + "\\*.png").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do ++taken; while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
   char file[64];
-  snprintf(file, sizeof(file), "%02d-", ++screenshot_count_);
+  snprintf(file, sizeof(file), "%02d-", taken + 1);
   const std::string path = screenshot_folder_ + "\\" + file + name + ".png";
   return SaveScreenArea(area, path) ? path : "";
 }

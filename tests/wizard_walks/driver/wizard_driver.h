@@ -69,7 +69,8 @@ class WizardDriver {
  public:
   explicit WizardDriver(DWORD process_id);
 
-  // Screenshots go to `folder` as NN-<name>.png; NN counts up from 01.
+  // Screenshots go to `folder` as NN-<name>.png, NN counting on from the
+  // pictures already there.
   void SetScreenshotFolder(const std::string& folder) { screenshot_folder_ = folder; }
 
   // The frame: the process's top-level dialog that hosts pages (visible or
@@ -149,7 +150,6 @@ class WizardDriver {
 
   DWORD process_id_;
   std::string screenshot_folder_;
-  int screenshot_count_ = 0;
   std::vector<MessageBoxSeen> answered_;
 };
 

@@ -25,7 +25,7 @@ echo "Packing the sample product as make demo does"
 "$ROOT/dist/dispack" build -o "$DEMO/package/Uninstall.exe" --engine "$ENGINE" \
     "$SAMPLE/Uninstall.dis" >/dev/null || exit 1
 "$ROOT/dist/dispack" build -o "$DEMO/run/Setup.exe" --engine "$ENGINE" \
-    --license "$SAMPLE/License.txt" "$SAMPLE/Setup.dis" "$SAMPLE/files" "$SAMPLE/drivers" \
+    --license "$SAMPLE/License.txt" "$SAMPLE/Setup.dis" "$SAMPLE/sounds" "$SAMPLE/drivers" \
     "$ROOT/build/win64/examples/Pebblenote.exe" "$DEMO/package/Uninstall.exe" >/dev/null || exit 1
 
 export WINEPREFIX=$DEMO/wineprefix

@@ -22,11 +22,11 @@ TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   auto run = StartWizard(folder, folder.AddPackage("walkabout", "Setup.exe"));
   WizardDriver& wizard = **run;
   ASSERT_TRUE(wizard.WaitForPage("Walkabout v1.0 Setup")) << wizard.Describe();
-  ASSERT_EQ(wizard.FocusedId(), kNext);
+  ASSERT_TRUE(wizard.WaitForFocus(kNext)) << wizard.FocusedId();
   ASSERT_TRUE(wizard.PressKey(VK_TAB));
-  EXPECT_EQ(wizard.FocusedId(), kCancel);
+  EXPECT_TRUE(wizard.WaitForFocus(kCancel)) << wizard.FocusedId();
   ASSERT_TRUE(wizard.PressKey(VK_TAB));
-  EXPECT_EQ(wizard.FocusedId(), kLink);
+  EXPECT_TRUE(wizard.WaitForFocus(kLink)) << wizard.FocusedId();
   wizard.Screenshot("link-focused");
 
   ASSERT_TRUE(wizard.PressKey(VK_SPACE));
@@ -34,7 +34,7 @@ TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   ASSERT_TRUE(wizard.ClickWithMouse(kLink));
   for (int i = 0; i < 400 && folder.ProbeCount("opened LinkTarget.exe") < 2; ++i) Sleep(25);
   EXPECT_EQ(folder.ProbeCount("opened LinkTarget.exe"), 2);
-  EXPECT_EQ(wizard.FocusedId(), kLink);
+  EXPECT_TRUE(wizard.WaitForFocus(kLink)) << wizard.FocusedId();
 
   // Enter on the link is the page's default button.
   ASSERT_TRUE(wizard.PressKey(VK_RETURN));

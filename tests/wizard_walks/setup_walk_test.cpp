@@ -118,7 +118,7 @@ void SetupWizardWalk::FirstSetup() {
   EXPECT_EQ(wizard.Text(kCancel), "Cancel");
   EXPECT_FALSE(wizard.Visible(kBack));
   EXPECT_EQ(wizard.Text(kLink), "www.corvanta.com/walkabout");
-  EXPECT_EQ(wizard.FocusedId(), kNext);
+  EXPECT_TRUE(wizard.WaitForFocus(kNext)) << wizard.FocusedId();
   PageMeasure welcome = ExpectNoTextCut(wizard, "welcome");
   const MeasuredControl* title = welcome.Find(kTitle);
   const MeasuredControl* body = welcome.Find(1006);
@@ -318,11 +318,12 @@ void SetupWizardWalk::DirectoryRefusals(WizardDriver& wizard) {
   EXPECT_BOX(box, "Setup", kAbsolutePathRefusal, kOk);
   ASSERT_TRUE(wizard.WaitForPage("Installation Directory")) << wizard.Describe();
   EXPECT_EQ(wizard.Page(), page);
+  // The page selects the text, then focuses the field.
+  EXPECT_TRUE(wizard.WaitForFocus(kInstallFolder)) << wizard.FocusedId();
   DWORD start = 1, end = 0;
   EXPECT_TRUE(wizard.Selection(kInstallFolder, &start, &end));
   EXPECT_EQ(start, 0u);
   EXPECT_EQ(end, std::string("Walkabout\\Trails").size());
-  EXPECT_EQ(wizard.FocusedId(), kInstallFolder);
 
   // A folder that cannot be created: its parent is a file.
   ASSERT_TRUE(WriteWholeFile(folder_ / "blocker.txt", "a file, not a folder"));
@@ -351,7 +352,7 @@ void SetupWizardWalk::DirectoryRefusals(WizardDriver& wizard) {
   box = AnswerNextBox(wizard, IDOK);
   EXPECT_BOX(box, "Setup", kAbsolutePathRefusal, kOk);
   ASSERT_TRUE(wizard.WaitForPage("Installation Directory")) << wizard.Describe();
-  EXPECT_EQ(wizard.FocusedId(), kSettingsFolder);
+  EXPECT_TRUE(wizard.WaitForFocus(kSettingsFolder)) << wizard.FocusedId();
 
   ASSERT_TRUE(wizard.Type(kSettingsFolder, folder_ / "blocker.txt\\Settings"));
   ASSERT_TRUE(wizard.Click(kNext));

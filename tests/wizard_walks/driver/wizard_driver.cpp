@@ -325,6 +325,10 @@ int WizardDriver::FocusedId() const {
   return info.hwndFocus == nullptr ? 0 : GetDlgCtrlID(info.hwndFocus);
 }
 
+bool WizardDriver::WaitForFocus(int id, DWORD timeout_ms) const {
+  return WaitUntil([&] { return FocusedId() == id; }, timeout_ms);
+}
+
 bool WizardDriver::PressKey(UINT virtual_key) {
   HWND frame = Frame();
   if (frame == nullptr) return false;

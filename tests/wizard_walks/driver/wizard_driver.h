@@ -112,6 +112,9 @@ class WizardDriver {
   bool PressKey(UINT virtual_key);
   // The control id of the window that has the keyboard focus, 0 when none.
   int FocusedId() const;
+  // Waits until control `id` has the keyboard focus. Keys and clicks are
+  // posted, so their effect on the focus comes a little later.
+  bool WaitForFocus(int id, DWORD timeout_ms = 5000) const;
   // Asks the frame to close, as the caption's close box does.
   bool CloseFrame();
 

@@ -26,7 +26,10 @@ const std::vector<int> kYesNoCancel = {IDCANCEL, IDYES, IDNO};
 void CancelAfterSecondThought(WizardDriver& wizard, const std::string& page) {
   HWND shown = wizard.Page();
   ASSERT_TRUE(wizard.Click(kCancel)) << wizard.Describe();
-  MessageBoxSeen box = AnswerNextBox(wizard, IDNO);
+  MessageBoxSeen box;
+  ASSERT_TRUE(wizard.WaitForBox(&box)) << wizard.Describe();
+  wizard.Screenshot("cancel-question");
+  ASSERT_TRUE(wizard.Answer(box, IDNO));
   EXPECT_EQ(box.caption, "Setup");
   EXPECT_EQ(box.text, kCancelQuestion);
   EXPECT_EQ(box.buttons, kYesNoCancel);

@@ -93,6 +93,7 @@ TEST_F(FailedCommand, AnErrorAnsweredOkStopsTheInstallation) {
             "A critical error (code Faultline stopped on purpose) has occurred! Setup can not "
             "continue!\nPlease restart the computer and try again.");
   EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+  wizard.Screenshot("installing-script-error");
   EXPECT_EQ(folder_.ProbeCount("check allow-continue 1"), 1);
   ASSERT_TRUE(wizard.Answer(box, IDOK));
   EXPECT_EQ(run->ExitCode(), 29u) << wizard.Describe();  // the script's Error

@@ -8,6 +8,7 @@
 #include "commands/command_helpers.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
+#include "engine/interpreter.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
@@ -114,17 +115,22 @@ bool StartWithEngineToken(const char* application, char* command_line, const cha
 
 bool IsRunning(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
 
+// The wait for a program ends early when the wizard has been left (the
+// run's cancel flag) or the running phase is asked to stop (a cancelled
+// installation, whose phase 3 then runs its own programs normally).
+bool WaitAbandoned() { return Run().cancel.load() || PhaseStopRequested(); }
+
 // Waits for the program's end without a time limit, keeping the thread's
-// messages flowing. The run's cancel flag ends the wait; a program still
+// messages flowing. An abandoned wait (above) ends at once; a program still
 // running then is terminated with exit code STILL_ACTIVE (259). Returns the
 // exit code. The process's state decides whether it runs, not its exit code:
 // a program may itself end with 259 and must not be waited for forever.
 DWORD WaitForProgram(HANDLE process) {
-  if (!Run().cancel.load()) {
+  if (!WaitAbandoned()) {
     while (IsRunning(process)) {
       platform::PumpMessages();
       platform::SleepMilliseconds(kCallPollMilliseconds);
-      if (Run().cancel.load()) break;
+      if (WaitAbandoned()) break;
     }
   }
   if (IsRunning(process)) {

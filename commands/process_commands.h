@@ -16,7 +16,8 @@ int CommandRun(const char* args, const char* line_end);
 // Starts "\"program\" parameters" (at most 519 characters; a longer command
 // line is refused rather than cut), hidden when the show mode starts with h or
 // H, and waits for its end while pumping the thread's messages. The run's
-// cancel flag terminates the program with exit code 259. The exit code goes
+// cancel flag, or a request to stop the running phase, terminates the
+// program with exit code 259. The exit code goes
 // to "#LASTERROR#": "0", or eight lower-case hexadecimal digits. With
 // "#REALUSER#" 1 the program runs under the desktop user's token when one can
 // be had. Returns 0 once started (whatever the exit code), 27 when the

@@ -224,4 +224,6 @@ void RequestPhaseStop() { g_stop_requested.store(true); }
 
 void ClearPhaseStop() { g_stop_requested.store(false); }
 
+bool PhaseStopRequested() { return g_stop_requested.load(); }
+
 }  // namespace engine

@@ -43,8 +43,11 @@ void WaitForPhaseThread();
 void WaitForPhaseThreadServingMessages();
 
 // Asks the running phase to stop before its next command. The phase then ends
-// without its completion message, as after the reply "end the phase".
+// without its completion message, as after the reply "end the phase". A
+// command that waits for a program (Call) ends that program at once.
 void RequestPhaseStop();
+// True between RequestPhaseStop and the next StartPhase or ClearPhaseStop.
+bool PhaseStopRequested();
 // Clears a stop request (StartPhase does so as well).
 void ClearPhaseStop();
 

@@ -56,14 +56,15 @@ void MoveToFinishPage(HWND page) {
 }
 
 // Ends the installation before its end: stops the worker at its next
-// command (a program that Call waits for is ended through the cancel flag),
-// waits for it while serving its messages, runs phase 3 and ends the wizard.
-// Phase 3's own failures are not asked about (see OnCommandFailed).
+// command (a program that Call waits for is ended too), waits for it while
+// serving its messages, runs phase 3 and ends the wizard. Phase 3 starts
+// with the stop request cleared, so its own programs run; its failures are
+// not asked about (see OnCommandFailed). The cancel flag is set when the
+// wizard ends, after phase 3.
 void StopAndCleanUp(HWND page, WizardOutcome outcome) {
   g_progress.stage = Stage::kStopping;
   EnableItem(page, kButtonNext, false);
   EnableItem(page, kButtonCancel, false);
-  engine::Run().cancel = true;
   engine::RequestPhaseStop();
   engine::WaitForPhaseThreadServingMessages();
   g_progress.stage = Stage::kCleaningUp;

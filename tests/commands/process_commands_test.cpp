@@ -140,6 +140,30 @@ TEST_F(ProcessCommandTest, CancelTerminatesTheCalledProgram) {
   }
 }
 
+TEST_F(ProcessCommandTest, AStopRequestForThePhaseTerminatesTheCalledProgram) {
+  // A cancelled installation: the wizard asks the phase to stop, and the
+  // program that Call waits for ends with it; the cancel flag stays clear
+  // (phase 3 then runs its own programs).
+  const std::string pid_file = folder_ + "\\pid.txt";
+  FakeClock clock;
+  bool requested = false;
+  clock.on_sleep = [&] {
+    Sleep(5);
+    if (!requested && FileExists(pid_file)) {
+      requested = true;
+      engine::RequestPhaseStop();
+    }
+  };
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"sleep " + pid_file + "\""));
+  EXPECT_STREQ("00000103", engine::GetVariableText("#LASTERROR#"));
+  EXPECT_FALSE(engine::Run().cancel.load());
+  engine::ClearPhaseStop();
+
+  // Cleared, the next Call waits for its program's end again.
+  EXPECT_EQ(0, RunCommand(engine::CommandCall, "\"" + Child() + "\", \"exit 7\""));
+  EXPECT_STREQ("00000007", engine::GetVariableText("#LASTERROR#"));
+}
+
 TEST_F(ProcessCommandTest, CancelAlreadySetTerminatesAtOnce) {
   FakeClock clock;
   engine::Run().cancel = true;

@@ -80,6 +80,34 @@ BOOL CALLBACK FindFrame(HWND window, LPARAM parameter) {
   return FALSE;
 }
 
+HWND WaitForFrame(DWORD process_id) {
+  FrameSearch search = {process_id, nullptr};
+  for (int i = 0; i < 400 && search.found == nullptr; ++i) {
+    EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) Sleep(50);
+  }
+  return search.found;
+}
+
+// Waits for the frame's page whose button 1 reads `label`, then clicks it.
+bool ClickButtonOne(HWND frame, const std::string& label) {
+  for (int i = 0; i < 400; ++i) {
+    for (HWND page = GetWindow(frame, GW_CHILD); page != nullptr;
+         page = GetWindow(page, GW_HWNDNEXT)) {
+      char text[64] = {};
+      HWND button = GetDlgItem(page, 1);
+      if (!IsWindowVisible(page) || button == nullptr || !IsWindowEnabled(button)) continue;
+      GetWindowTextA(button, text, sizeof(text));
+      if (label == text) {
+        PostMessageA(button, BM_CLICK, 0, 0);
+        return true;
+      }
+    }
+    Sleep(50);
+  }
+  return false;
+}
+
 TEST(StartupBoxes, WithoutSilentTheWizardOpensAndItsCloseBoxLeavesIt) {
   const std::string folder = test_support::MakeTestFolder("WizardOpens");
   const std::string exe = folder + "\\Setup.exe";
@@ -90,19 +118,15 @@ TEST(StartupBoxes, WithoutSilentTheWizardOpensAndItsCloseBoxLeavesIt) {
   std::string line = "\"" + exe + "\"";
   ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                              folder.c_str(), &startup, &process));
-  FrameSearch search = {process.dwProcessId, nullptr};
-  for (int i = 0; i < 400 && search.found == nullptr; ++i) {
-    EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) Sleep(50);
-  }
-  ASSERT_NE(search.found, nullptr);
+  HWND frame = WaitForFrame(process.dwProcessId);
+  ASSERT_NE(frame, nullptr);
   char caption[256] = {};
-  GetWindowTextA(search.found, caption, sizeof(caption));
+  GetWindowTextA(frame, caption, sizeof(caption));
   // The script names no version: the reference shows as it is.
   EXPECT_STREQ(caption, "Setup - Startup Success v#VERSION#");
   // The caption's close box on the welcome page ends the wizard without a
   // question: a cancelled run.
-  PostMessageA(search.found, WM_SYSCOMMAND, SC_CLOSE, 0);
+  PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
   DWORD exit_code = 0;
   GetExitCodeProcess(process.hProcess, &exit_code);
@@ -110,6 +134,34 @@ TEST(StartupBoxes, WithoutSilentTheWizardOpensAndItsCloseBoxLeavesIt) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   EXPECT_FALSE(test_support::FileExists(folder + "\\Setup.log"));  // no silent run, no log
+  test_support::RemoveTree(folder);
+}
+
+TEST(StartupBoxes, UninstallerStartedInItsOwnFolderRemovesItAfterFinish) {
+  // Started from its own folder, as a Start menu shortcut starts it: the
+  // process's current folder is the folder that has to go.
+  const std::string folder = test_support::MakeTestFolder("WizardSelfRemoval");
+  const std::string exe = folder + "\\Uninstall.exe";
+  ASSERT_TRUE(CopyFileA(PackagePath("uninstall-only", "Uninstall.exe").c_str(), exe.c_str(), FALSE));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  std::string line = "\"" + exe + "\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             folder.c_str(), &startup, &process));
+  HWND frame = WaitForFrame(process.dwProcessId);
+  ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(ClickButtonOne(frame, "Uninstall"));
+  EXPECT_TRUE(ClickButtonOne(frame, "Finish"));
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD exit_code = 1;
+  GetExitCodeProcess(process.hProcess, &exit_code);
+  EXPECT_EQ(exit_code, 0u);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  for (int i = 0; i < 150 && test_support::FolderExists(folder); ++i) Sleep(100);
+  EXPECT_FALSE(test_support::FolderExists(folder));
+  EXPECT_FALSE(test_support::PendingOperationsMention(folder));
   test_support::RemoveTree(folder);
 }
 

@@ -219,6 +219,77 @@ TEST(DialogResources, EveryTemplateOfTheBuiltEngineMatchesItsDefinition) {
   EXPECT_GT(checked_controls, 100);
 }
 
+#pragma pack(push, 2)
+struct GroupIconEntry {
+  BYTE width, height, colours, reserved;
+  WORD planes, bit_count;
+  DWORD size;
+  WORD id;
+};
+#pragma pack(pop)
+
+// Both mode icons hold 48, 32 and 16 pixel images, and each size loads and
+// draws (the 48 pixel image is a PNG).
+TEST(DialogResources, ModeIconsHoldThreeSizesThatDraw) {
+  HMODULE engine = LoadLibraryExA(ENGINE_EXECUTABLE, nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(engine, nullptr);
+  for (int group : {101, 102}) {
+    SCOPED_TRACE("icon group " + std::to_string(group));
+    HRSRC resource = FindResourceA(engine, MAKEINTRESOURCEA(group), MAKEINTRESOURCEA(14));
+    ASSERT_NE(resource, nullptr);
+    const uint8_t* data = static_cast<const uint8_t*>(LockResource(LoadResource(engine, resource)));
+    const DWORD size = SizeofResource(engine, resource);
+    ASSERT_GE(size, 6u);
+    const WORD count = static_cast<WORD>(data[4] | (data[5] << 8));
+    ASSERT_EQ(size, 6u + count * sizeof(GroupIconEntry));
+    std::vector<int> widths;
+    for (WORD i = 0; i < count; ++i) {
+      GroupIconEntry entry;
+      std::memcpy(&entry, data + 6 + i * sizeof(entry), sizeof(entry));
+      widths.push_back(entry.width);
+      EXPECT_EQ(entry.width, entry.height);
+    }
+    EXPECT_EQ(widths, (std::vector<int>{48, 32, 16}));
+
+    for (int pixels : {48, 32, 16}) {
+      HICON icon = static_cast<HICON>(
+          LoadImageA(engine, MAKEINTRESOURCEA(group), IMAGE_ICON, pixels, pixels, 0));
+      ASSERT_NE(icon, nullptr) << pixels;
+      ICONINFO info = {};
+      ASSERT_TRUE(GetIconInfo(icon, &info));
+      BITMAP bitmap = {};
+      GetObjectA(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
+      EXPECT_EQ(bitmap.bmWidth, pixels);
+      if (info.hbmColor) DeleteObject(info.hbmColor);
+      if (info.hbmMask) DeleteObject(info.hbmMask);
+      // Drawn on white, the icon's centre (the letter's white aside) and its
+      // coloured corner area differ from the background.
+      HDC screen = GetDC(nullptr);
+      HDC dc = CreateCompatibleDC(screen);
+      HBITMAP target = CreateCompatibleBitmap(screen, pixels, pixels);
+      ReleaseDC(nullptr, screen);
+      HGDIOBJ old = SelectObject(dc, target);
+      RECT all = {0, 0, pixels, pixels};
+      FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+      EXPECT_TRUE(DrawIconEx(dc, 0, 0, icon, pixels, pixels, 0, nullptr, DI_NORMAL));
+      const COLORREF near_corner = GetPixel(dc, pixels / 6, pixels / 6);
+      EXPECT_NE(near_corner, RGB(255, 255, 255)) << pixels;
+      // The blue of Setup, the red of Uninstall.
+      if (group == 101) {
+        EXPECT_GT(GetBValue(near_corner), GetRValue(near_corner)) << pixels;
+      } else {
+        EXPECT_GT(GetRValue(near_corner), GetBValue(near_corner)) << pixels;
+      }
+      SelectObject(dc, old);
+      DeleteObject(target);
+      DeleteDC(dc);
+      DestroyIcon(icon);
+    }
+  }
+  FreeLibrary(engine);
+}
+
 // What the definition itself promises about the pages, independent of the
 // resource compiler: the shared frame of controls in the shared order, and
 // the page sizes.

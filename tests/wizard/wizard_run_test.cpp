@@ -64,10 +64,12 @@ class Driver {
   static void Click(HWND dialog, int id) {
     PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
   }
-  // The box's text, then a click on `button`.
+  // The box's text, then a click on `button`; returns once the box is gone,
+  // so that the next box looked for is a new one.
   static std::string Answer(HWND box, int button) {
     std::string text = Text(GetDlgItem(box, 0xFFFF));
     Click(box, button);
+    Wait([&] { return !IsWindow(box); });
     return text;
   }
 
@@ -200,6 +202,43 @@ TEST_F(WizardRun, LicenceFromAFileWithBareLineFeedsAndNoAfterAQuestion) {
             "Setup is not complete. If you quit Setup now, it will not be completed.\nAre you "
             "sure you want to exit?");
   EXPECT_EQ(outcome.end, wizard::WizardEnd::kCancelled);
+}
+
+// The height of the font control `id` of `page` uses.
+LONG FontHeight(HWND page, int id) {
+  HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageA(page, id, WM_GETFONT, 0, 0));
+  LOGFONTA description = {};
+  if (font == nullptr || GetObjectA(font, sizeof(description), &description) == 0) return 0;
+  return description.lfHeight;
+}
+
+TEST_F(WizardRun, DpiChangeScalesTheTitleAndBoldFonts) {
+  LONG title_before = 0, title_after = 0, bold_before = 0, bold_after = 0;
+  const wizard::WizardOutcome outcome = Run([&](const Driver& driver) {
+    HWND page = driver.WaitForPage(Title());
+    title_before = FontHeight(page, 1002);
+    bold_before = FontHeight(page, 1);
+    // The frame was made at the display's DPI; the window moves to a
+    // monitor of one and a half times that.
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    auto get_dpi = reinterpret_cast<GetDpiForWindowFn>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    ASSERT_NE(get_dpi, nullptr);
+    const int dpi = static_cast<int>(get_dpi(driver.Frame()) * 3 / 2);
+    RECT suggested = {0, 0, 800, 600};
+    SendMessageA(driver.Frame(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    title_after = FontHeight(page, 1002);
+    bold_after = FontHeight(page, 1);
+    PostMessageA(driver.Frame(), WM_COMMAND, IDCANCEL, 0);  // Esc
+  });
+  EXPECT_EQ(outcome.end, wizard::WizardEnd::kCancelled);
+  ASSERT_NE(bold_before, 0);
+  ASSERT_NE(title_before, 0);
+  // Heights are negative (character heights); truncation may lose one.
+  EXPECT_NEAR(static_cast<double>(bold_after), bold_before * 1.5, 1.0);
+  EXPECT_NEAR(static_cast<double>(title_after), title_before * 1.5, 2.0);
+  EXPECT_GT(-bold_after, -bold_before);
 }
 
 }  // namespace

@@ -334,13 +334,15 @@ bool WizardDriver::PressKey(UINT virtual_key) {
   if (frame == nullptr) return false;
   GUITHREADINFO info = {};
   info.cbSize = sizeof(info);
-  if (!GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info)) return false;
-  HWND target = info.hwndFocus != nullptr ? info.hwndFocus : frame;
-  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC)) << 16;
-  if (!PostMessageA(target, WM_KEYDOWN, virtual_key, scan | 1) ||
-      !PostMessageA(target, WM_KEYUP, virtual_key, scan | 1 | 0xC0000000)) {
-    return false;
+  HWND target = frame;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) &&
+      info.hwndFocus != nullptr) {
+    target = info.hwndFocus;
   }
+  const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC)) << 16;
+  if (!PostMessageA(target, WM_KEYDOWN, virtual_key, scan | 1)) return false;
+  // The key-down may already have closed the window (Esc on a welcome page).
+  PostMessageA(target, WM_KEYUP, virtual_key, scan | 1 | 0xC0000000);
   Sync();
   return true;
 }

@@ -9,21 +9,24 @@ namespace archive {
 
 using zip::kInputBlockSize;
 
-EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
+EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password,
+                               const uint8_t* decrypted) {
   zip::LocalLayout layout;
   if (!state.record_valid || !zip::CheckLocalHeader(state, &layout)) return nullptr;
   const zip::CentralRecord& record = state.record;
 
-  EntryStream* stream = new (std::nothrow) EntryStream(state.source, password);
+  EntryStream* stream = new (std::nothrow)
+      EntryStream(decrypted ? ByteSource(decrypted, record.compressed_size) : state.source, password);
   if (!stream) return nullptr;
-  if (record.flags & zip::kFlagEncrypted) {
+  const bool decrypt = (record.flags & zip::kFlagEncrypted) && !decrypted;
+  if (decrypt) {
     stream->input_ = static_cast<uint8_t*>(std::malloc(kInputBlockSize));
     if (!stream->input_) {
       delete stream;
       return nullptr;
     }
   }
-  stream->next_compressed_ = layout.data_position;
+  stream->next_compressed_ = decrypted ? 0 : layout.data_position;
   stream->compressed_left_ = record.compressed_size;
   stream->uncompressed_left_ = record.uncompressed_size;
   stream->expected_crc_ = record.crc32;
@@ -37,6 +40,7 @@ EntryStream* EntryStream::Open(zip::ArchiveState& state, const char* password) {
     stream->inflate_ready_ = true;
   }
   stream->encrypted_ = (record.flags & zip::kFlagEncrypted) != 0;
+  stream->decrypt_ = decrypt;
   if (stream->encrypted_) {
     stream->header_left_ = package::kEncryptionHeaderSize;
     // With sizes and CRC in a data descriptor the writer did not know the
@@ -62,7 +66,7 @@ int32_t EntryStream::ReadBlock() {
   if (!block) return kZipDataError;  // the data runs past the end of the source
   next_compressed_ += want;
   compressed_left_ -= want;
-  if (encrypted_) {
+  if (decrypt_) {
     cipher_.Decrypt(block, input_, want);
     next_in_ = input_;
   } else {

@@ -24,7 +24,11 @@ class EntryStream {
  public:
   // Opens the current entry of `state` for reading. Null when its local
   // header is inconsistent or memory runs out. `password` may be null.
-  static EntryStream* Open(zip::ArchiveState& state, const char* password);
+  // `decrypted`, when given, holds the entry's stored data (its compressed
+  // size, encryption header included) already decrypted: the stream then
+  // reads from it and only checks the header's check byte.
+  static EntryStream* Open(zip::ArchiveState& state, const char* password,
+                           const uint8_t* decrypted = nullptr);
 
   EntryStream(const EntryStream&) = delete;
   EntryStream& operator=(const EntryStream&) = delete;
@@ -48,7 +52,7 @@ class EntryStream {
   int32_t Finish();
 
   ByteSource source_;
-  uint8_t* input_ = nullptr;        // kInputBlockSize bytes, encrypted entries only
+  uint8_t* input_ = nullptr;        // kInputBlockSize bytes, when decrypting
   const uint8_t* next_in_ = nullptr;
   uint32_t avail_in_ = 0;
   z_stream inflate_ = {};
@@ -61,6 +65,7 @@ class EntryStream {
   uint32_t expected_crc_ = 0;
   uint16_t method_ = 0;
   bool encrypted_ = false;
+  bool decrypt_ = false;            // encrypted and not decrypted beforehand
   PkwareCipher cipher_;
   uint32_t header_left_ = 0;        // encryption-header bytes still to consume
   uint8_t check_byte_ = 0;

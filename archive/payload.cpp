@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "archive/package_format.h"
+#include "archive/payload_internal.h"
+#include "archive/payload_lookahead.h"
 #include "archive/zip_reader.h"
 #include "engine/result_codes.h"
 #include "platform/win32_handles.h"
@@ -32,21 +34,13 @@ HMODULE EngineModule() {
   return g_payload_module ? static_cast<HMODULE>(g_payload_module) : GetModuleHandleA(nullptr);
 }
 
-// The bytes of the RCDATA resource `name`. The memory belongs to the module
-// and is never released.
-bool FindPayloadBytes(const char* name, const void** data, uint32_t* size) {
-  HMODULE module = EngineModule();
-  HRSRC resource = FindResourceA(module, name, MAKEINTRESOURCEA(package::kResourceTypeRcdata));
-  if (!resource) return false;
-  HGLOBAL loaded = LoadResource(module, resource);
-  if (!loaded) return false;
-  const void* bytes = LockResource(loaded);
-  DWORD length = SizeofResource(module, resource);
-  if (!bytes) return false;
-  *data = bytes;
-  *size = length;
-  return true;
-}
+struct DecodedBlockTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static void Close(Type block) { ReleaseDecodedPayload(block); }
+};
+// Owns a block of decoded payload bytes.
+using DecodedBlock = platform::UniqueAny<DecodedBlockTraits>;
 
 // True when the package carries the sealed marker (archive/package_format.h).
 bool PackageIsSealed() {
@@ -71,9 +65,16 @@ void* AllocateBlock(uint32_t size, uint32_t extra) {
   return std::calloc(total ? static_cast<size_t>(total) : 1, 1);
 }
 
-int ExtractToFile(ArchiveHandle* zip, int32_t index, const char* target_path) {
+// Extracts entry `index` to the file `target_path`. The look-ahead's decoded
+// bytes are written when it has them; otherwise the entry is decoded here.
+int ExtractToFile(ArchiveHandle* zip, int32_t index, const char* name, const char* target_path) {
   if (!target_path) return engine::kResultCopyFailed;
-  int32_t status = ExtractEntryToFile(zip, index, target_path);
+  uint32_t decoded_size = 0;
+  // Freed on the way out, after the last-error value has been read.
+  DecodedBlock decoded(TakeDecodedPayload(name, &decoded_size));
+  int32_t status = decoded.get()
+                       ? WriteDecodedEntryToFile(zip, index, target_path, decoded.get(), decoded_size)
+                       : ExtractEntryToFile(zip, index, target_path);
   if (status == kZipOk) return engine::kResultSuccess;
   // Only a failed creation of the target can be a sharing violation; the
   // last-error value of any other failure may be stale.
@@ -106,6 +107,20 @@ int ExtractToMemory(ArchiveHandle* zip, int32_t index, uint32_t size, void** blo
 
 }  // namespace
 
+bool FindPayloadBytes(const char* name, const void** data, uint32_t* size) {
+  HMODULE module = EngineModule();
+  HRSRC resource = FindResourceA(module, name, MAKEINTRESOURCEA(package::kResourceTypeRcdata));
+  if (!resource) return false;
+  HGLOBAL loaded = LoadResource(module, resource);
+  if (!loaded) return false;
+  const void* bytes = LockResource(loaded);
+  DWORD length = SizeofResource(module, resource);
+  if (!bytes) return false;
+  *data = bytes;
+  *size = length;
+  return true;
+}
+
 void SetPayloadModule(void* module) { g_payload_module = module; }
 
 int ExtractPayload(const char* name, const char* target_path, int mode, void** block,
@@ -124,7 +139,7 @@ int ExtractPayload(const char* name, const char* target_path, int mode, void** b
   if (FindEntry(zip.get(), name, 1, &index, &entry) != kZipOk) {
     return engine::kResultPayloadMissing;
   }
-  if (mode == kPayloadToFile) return ExtractToFile(zip.get(), index, target_path);
+  if (mode == kPayloadToFile) return ExtractToFile(zip.get(), index, name, target_path);
   return ExtractToMemory(zip.get(), index, static_cast<uint32_t>(entry.uncompressed_size), block,
                          length, extra);
 }

@@ -57,7 +57,13 @@ int32_t ExtractDirectory(ArchiveReader* reader, const char* path) {
 
 }  // namespace
 
-int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* path) {
+namespace {
+
+// Extracts entry `index` to `path`: its data come from `decoded` (`decoded_size`
+// bytes, already decrypted, inflated and checked) when it is not null, else
+// from the entry's stream.
+int32_t ExtractToFile(ArchiveHandle* handle, int32_t index, const char* path, const uint8_t* decoded,
+                      uint32_t decoded_size) {
   int32_t status = zip::CheckHandle(handle);
   if (status != kZipOk) return status;
   ArchiveReader* reader = handle->reader;
@@ -72,6 +78,9 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   size_t path_length = std::strlen(path);
   if (path_length > kMaxPath) return kZipPathTooLong;
   if (entry.attributes & kAttributeDirectory) return ExtractDirectory(reader, path);
+  if (decoded && decoded_size != static_cast<uint32_t>(entry.uncompressed_size)) {
+    return kZipSizeMismatch;
+  }
 
   // Split after the last separator: folder (with its separator) and name.
   size_t folder_length = 0;
@@ -95,6 +104,12 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   // return: callers read the last-error value to tell a file in use apart.
   if (!file.Create(full, entry.attributes)) return kZipCannotOpen;
   std::memcpy(reader->last_created, full, std::strlen(full) + 1);
+  if (decoded) {
+    // The whole file in one write.
+    if (decoded_size > 0 && !file.Write(decoded, decoded_size)) return kZipWriteFailed;
+    file.SetTimes(entry.creation_time, entry.access_time, entry.modification_time);
+    return kZipOk;
+  }
 
   if (!zip::GoToEntry(reader->state, index)) return kZipInconsistent;
   EntryStream* stream = EntryStream::Open(reader->state, reader->password);
@@ -127,6 +142,20 @@ int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* pat
   return status;
 }
 
+}  // namespace
+
+int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* path) {
+  return ExtractToFile(handle, index, path, nullptr, 0);
+}
+
+int32_t WriteDecodedEntryToFile(ArchiveHandle* handle, int32_t index, const char* path,
+                                const void* data, uint32_t size) {
+  if (!data && size > 0) return kZipBadArgument;
+  static const uint8_t kNothing = 0;
+  return ExtractToFile(handle, index, path, data ? static_cast<const uint8_t*>(data) : &kNothing,
+                       size);
+}
+
 int32_t ExtractEntryToMemory(ArchiveHandle* handle, int32_t index, void* buffer, uint32_t length) {
   int32_t status = zip::CheckHandle(handle);
   if (status != kZipOk) return status;
@@ -151,6 +180,46 @@ int32_t ExtractEntryToMemory(ArchiveHandle* handle, int32_t index, void* buffer,
   // The buffer is full (or empty) and data remains: the entry stays open for
   // the next call with the same index.
   return kZipMoreData;
+}
+
+int32_t GetEntryData(ArchiveHandle* handle, int32_t index, const uint8_t** data, uint32_t* size,
+                     bool* encrypted) {
+  int32_t status = zip::CheckHandle(handle);
+  if (status != kZipOk) return status;
+  ArchiveReader* reader = handle->reader;
+  zip::CloseOpenEntry(reader);
+  if (index < 0 || static_cast<uint32_t>(index) >= reader->state.entry_count) return kZipBadArgument;
+  zip::LocalLayout layout;
+  if (!zip::GoToEntry(reader->state, index) || !zip::CheckLocalHeader(reader->state, &layout)) {
+    return kZipInconsistent;
+  }
+  const zip::CentralRecord& record = reader->state.record;
+  const uint8_t* bytes = reader->state.source.At(layout.data_position, record.compressed_size);
+  if (!bytes) return kZipDataError;  // the data runs past the end of the block
+  *data = bytes;
+  *size = record.compressed_size;
+  *encrypted = (record.flags & zip::kFlagEncrypted) != 0;
+  return kZipOk;
+}
+
+int32_t ExtractDecryptedEntryToMemory(ArchiveHandle* handle, int32_t index, const uint8_t* decrypted,
+                                      uint32_t size, void* buffer, uint32_t length) {
+  int32_t status = zip::CheckHandle(handle);
+  if (status != kZipOk) return status;
+  ArchiveReader* reader = handle->reader;
+  zip::CloseOpenEntry(reader);
+  if (!decrypted || (!buffer && length > 0)) return kZipBadArgument;
+  if (index < 0 || static_cast<uint32_t>(index) >= reader->state.entry_count) return kZipBadArgument;
+  if (!zip::GoToEntry(reader->state, index)) return kZipInconsistent;
+  if (size != reader->state.record.compressed_size) return kZipBadArgument;
+  EntryStream* stream = EntryStream::Open(reader->state, reader->password, decrypted);
+  if (!stream) return kZipInconsistent;
+  reader->stream = stream;  // owned by the reader until closed below
+  uint32_t got = 0;
+  status = stream->Read(static_cast<uint8_t*>(buffer), length, &got);
+  if (status == kZipOk && !stream->at_end()) status = kZipMoreData;
+  zip::CloseOpenEntry(reader);
+  return status;
 }
 
 int32_t ExtractEntry(ArchiveHandle* handle, int32_t index, void* destination, uint32_t length,

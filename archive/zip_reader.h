@@ -136,6 +136,33 @@ int32_t ExtractEntry(ArchiveHandle* handle, int32_t index, void* destination, ui
 int32_t ExtractEntryToFile(ArchiveHandle* handle, int32_t index, const char* path);
 int32_t ExtractEntryToMemory(ArchiveHandle* handle, int32_t index, void* buffer, uint32_t length);
 
+// Writes entry `index` to `path` exactly as ExtractEntryToFile does (folders,
+// creation, attributes, times, statuses), but from its data already decoded
+// and checked elsewhere: `data` holds the entry's `size` uncompressed bytes.
+// kZipSizeMismatch when `size` is not the entry's uncompressed size.
+int32_t WriteDecodedEntryToFile(ArchiveHandle* handle, int32_t index, const char* path,
+                                const void* data, uint32_t size);
+
+// Entries decrypted apart from their extraction, so that the data of several
+// entries (of one archive or of several) can be decrypted side by side
+// (PkwareCipher::DecryptSideBySide):
+//
+// GetEntryData gives entry `index`'s stored data as they lie in the block:
+// `*size` bytes (its compressed size, the encryption header included) at
+// `*data`, and whether they are encrypted (with the archive's password).
+// Statuses: 0, kZipBadArgument, kZipInconsistent, kZipDataError (the data
+// run past the end of the block).
+int32_t GetEntryData(ArchiveHandle* handle, int32_t index, const uint8_t** data, uint32_t* size,
+                     bool* encrypted);
+// ExtractDecryptedEntryToMemory extracts entry `index` into `buffer`
+// (`length` bytes) from `decrypted`, its `size` stored bytes as GetEntryData
+// gave them, decrypted when they were encrypted. Checks as an extraction
+// into memory does: the check byte (kZipWrongPassword), inflate, the
+// declared size and the CRC-32. Not resumable: a buffer shorter than the
+// entry gives kZipMoreData and the rest is not delivered.
+int32_t ExtractDecryptedEntryToMemory(ArchiveHandle* handle, int32_t index, const uint8_t* decrypted,
+                                      uint32_t size, void* buffer, uint32_t length);
+
 // The full path of the file that the last file extraction created or
 // truncated, or "" when it created none. Lets a caller remove what a failed
 // extraction left behind. Null for a bad handle.

@@ -9,6 +9,8 @@
 #     `unzip -d`.
 #  2. Packing: `dispack build` at its default level against makensis (NSIS,
 #     zlib, amd64-unicode) on the same files: package size and time.
+#  3. Installing: bench/install.sh packs a 100 MB product with both and
+#     installs each silently under Wine, on both cores and on one.
 #
 # Each time is the best of three runs. Work files live in build/bench/.
 set -eu
@@ -19,6 +21,7 @@ DISPACK=$ROOT/build/native/packer/dispack
 READER=$ROOT/build/native/bench/reader_bench
 PASSWORD=bench-password
 RUNS=3
+EXTRACT_RUNS=5
 
 for tool in zip unzip makensis; do
     command -v "$tool" >/dev/null || { echo "bench: $tool is missing (run scripts/install-deps.sh)"; exit 1; }
@@ -74,10 +77,18 @@ memory_reader() { "$READER" extract mixed.zip "$PASSWORD"; }
 memory_unzip() { unzip -p -P "$PASSWORD" mixed.zip >/dev/null; }
 files_dispack() { rm -rf out_dispack; "$DISPACK" unzip mixed.zip -P "$PASSWORD" -C out_dispack; }
 files_unzip() { rm -rf out_unzip; unzip -qq -o -P "$PASSWORD" mixed.zip -d out_unzip; }
-t_reader=$(best_of memory_reader)
-t_unzip_p=$(best_of memory_unzip)
-t_dispack_unzip=$(best_of files_dispack)
-t_unzip_d=$(best_of files_unzip)
+# Interleaved rounds, so that a change in the machine's load hits every
+# reader alike; each figure is the best of its rounds.
+t_reader="" t_unzip_p="" t_dispack_unzip="" t_unzip_d=""
+shorter() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b < a) print b; else print a }'; }
+round=0
+while [ $round -lt $EXTRACT_RUNS ]; do
+    t=$(RUNS=1 best_of memory_reader); t_reader=$(shorter "$t_reader" "$t")
+    t=$(RUNS=1 best_of memory_unzip); t_unzip_p=$(shorter "$t_unzip_p" "$t")
+    t=$(RUNS=1 best_of files_dispack); t_dispack_unzip=$(shorter "$t_dispack_unzip" "$t")
+    t=$(RUNS=1 best_of files_unzip); t_unzip_d=$(shorter "$t_unzip_d" "$t")
+    round=$((round + 1))
+done
 if ! diff -r out_dispack out_unzip >/dev/null; then
     echo "bench: warning: dispack unzip and unzip extracted different files"
 fi
@@ -87,7 +98,8 @@ printf '  engine reader, into memory   %7s  %7s\n' "$t_reader" "$(ratio "$(mb "$
 printf '  unzip -p > /dev/null         %7s  %7s\n' "$t_unzip_p" "$(ratio "$(mb "$data_bytes")" "$t_unzip_p")"
 printf '  dispack unzip, to files      %7s  %7s\n' "$t_dispack_unzip" "$(ratio "$(mb "$data_bytes")" "$t_dispack_unzip")"
 printf '  unzip -d, to files           %7s  %7s\n' "$t_unzip_d" "$(ratio "$(mb "$data_bytes")" "$t_unzip_d")"
-echo "  speed-up into memory: $(ratio "$t_unzip_p" "$t_reader")x, to files: $(ratio "$t_unzip_d" "$t_dispack_unzip")x (target >= 1.5x)"
+echo "  speed-up into memory: $(ratio "$t_unzip_p" "$t_reader")x (target >= 1.5x)," \
+     "to files: $(ratio "$t_unzip_d" "$t_dispack_unzip")x (target >= 2x)"
 echo
 
 # 2. Packing.
@@ -125,3 +137,13 @@ printf '  dispack build (default level) %12s  %7s   engine %s (%s bytes)\n' "$s_
 printf '  makensis (zlib, amd64-unicode)%12s  %7s\n' "$s_nsis" "$t_nsis"
 echo "  size dispack/NSIS: $(awk -v a="$s_dispack" -v b="$s_nsis" 'BEGIN { printf "%.3f", a / b }') (target <= 1.000)," \
      "time dispack/NSIS: $(ratio "$t_dispack" "$t_nsis") (target <= 1.00)"
+echo
+
+# 3. Installing: the install benchmark (bench/install.sh) with the x86-64
+#    engine, the one that runs here.
+ENGINE64=""
+for candidate in "$ROOT/dist/win64/engine.exe" "$ROOT/build/win64/startup/engine.exe"; do
+    if [ -f "$candidate" ]; then ENGINE64=$candidate; break; fi
+done
+[ -n "$ENGINE64" ] || { echo "bench: no x86-64 engine (run make build)"; exit 1; }
+"$ROOT/bench/install.sh" "$ENGINE64" "$DISPACK" "$READER" "$WORK/install"

@@ -1,5 +1,6 @@
 #include "commands/command_table.h"
 
+#include "commands/copy_lookahead.h"
 #include "commands/core_commands.h"
 #include "commands/file_commands.h"
 #include "commands/process_commands.h"
@@ -31,6 +32,7 @@ void RegisterEngineCommands() {
   SetCommandHandler(kKeywordStopService, CommandStopService);
   SetCommandHandler(kKeywordCreateSetupInfo, CommandCreateSetupInfo);
   SetCommandHandler(kKeywordLogonTrigger, CommandLogonTrigger);
+  RegisterCopyLookahead();
 }
 
 }  // namespace engine

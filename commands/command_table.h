@@ -4,7 +4,9 @@
 
 namespace engine {
 
-// Installs the handlers of every command this engine carries.
+// Installs the handlers of every command this engine carries, and the
+// look-ahead that decodes the payloads of a phase's CopyFile lines ahead of
+// them (commands/copy_lookahead.h).
 void RegisterEngineCommands();
 
 }  // namespace engine

@@ -16,6 +16,7 @@ namespace {
 CommandHandler g_handlers[kKeywordCount];
 std::atomic<bool> g_stop_requested{false};
 void* g_phase_thread = nullptr;
+const PhaseObserver* g_phase_observer = nullptr;
 
 int CommandUnavailable(const char*, const char*) { return kResultCommandUnavailable; }
 
@@ -93,13 +94,27 @@ int ProgressPercent(const PhaseBody& body, const char* cursor) {
 
 enum class PhaseEnd { kCompleted, kStopped, kNotFound };
 
-PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
-  const char* script = Run().script_text;
-  PhaseBody body;
-  if (script == nullptr || !FindPhase(script, n, &body)) {
-    if (n == 0 || n == 1) SetErrorState(kResultNoPhase);
-    return PhaseEnd::kNotFound;
+// Tells the phase observer that a body runs, and that it has stopped on every
+// way out of the body.
+class ObservedPhase {
+ public:
+  ObservedPhase(int n, const PhaseBody& body) : n_(n), observer_(g_phase_observer) {
+    if (observer_ != nullptr && observer_->began != nullptr) observer_->began(n, body.start, body.end);
   }
+  ~ObservedPhase() {
+    if (observer_ != nullptr && observer_->ended != nullptr) observer_->ended(n_);
+  }
+  ObservedPhase(const ObservedPhase&) = delete;
+  ObservedPhase& operator=(const ObservedPhase&) = delete;
+
+ private:
+  int n_;
+  const PhaseObserver* observer_;
+};
+
+// Runs the commands of a found body. kCompleted when the cursor reached the
+// body's end; `*remembered_out` is then the last failure seen in Uninstall mode.
+PhaseEnd RunBodyCommands(const PhaseBody& body, int* remembered_out) {
   int remembered = kResultSuccess;
   const char* cursor = body.start;
   while (cursor < body.end) {
@@ -146,6 +161,23 @@ PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
       window->Progress(ProgressPercent(body, cursor));
     }
   }
+  *remembered_out = remembered;
+  return PhaseEnd::kCompleted;
+}
+
+PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
+  const char* script = Run().script_text;
+  PhaseBody body;
+  if (script == nullptr || !FindPhase(script, n, &body)) {
+    if (n == 0 || n == 1) SetErrorState(kResultNoPhase);
+    return PhaseEnd::kNotFound;
+  }
+  int remembered = kResultSuccess;
+  {
+    // The observer hears of the end before the completion message goes out.
+    ObservedPhase observed(n, body);
+    if (RunBodyCommands(body, &remembered) == PhaseEnd::kStopped) return PhaseEnd::kStopped;
+  }
   if (Run().uninstall_mode) SetErrorState(remembered);
   if (EngineWindow* window = CurrentEngineWindow()) {
     *reply = window->PhaseComplete();
@@ -174,6 +206,8 @@ void SetCommandHandler(int keyword, CommandHandler handler) {
 CommandHandler GetCommandHandler(int keyword) {
   return (keyword >= 0 && keyword < kKeywordCount) ? g_handlers[keyword] : nullptr;
 }
+
+void SetPhaseObserver(const PhaseObserver* observer) { g_phase_observer = observer; }
 
 void RegisterConditionCommands() {
   SetCommandHandler(kKeywordIf, CommandIf);

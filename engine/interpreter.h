@@ -51,6 +51,19 @@ bool PhaseStopRequested();
 // Clears a stop request (StartPhase does so as well).
 void ClearPhaseStop();
 
+// Follows the phases that run, so that other layers can prepare work for a
+// phase's commands. `began` is called once a found phase's body is about to
+// run, before its first command, with the body's text; `ended` when that body
+// has stopped for any reason (its end, a failure, a stop request, the reply
+// "end the phase"), before the completion message is sent. Both are called in
+// the phase's own thread.
+struct PhaseObserver {
+  void (*began)(int phase, const char* body_start, const char* body_end);
+  void (*ended)(int phase);
+};
+// Installs the observer (null for none). Set before any phase runs.
+void SetPhaseObserver(const PhaseObserver* observer);
+
 // The condition stack (tests and diagnostics).
 inline constexpr int kConditionStackSize = 32;  // entries 1 to 31 are used
 int ConditionDepth();

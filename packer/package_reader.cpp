@@ -3,13 +3,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "archive/package_format.h"
+#include "archive/pkware_cipher.h"
 #include "archive/zip_reader.h"
 #include "packer/file_util.h"
 #include "packer/package_layout.h"
@@ -102,6 +106,98 @@ bool StaysInside(const std::string& name) {
   return true;
 }
 
+// Entries up to this many bytes (stored plus uncompressed) are decoded in
+// memory, several side by side; larger ones are streamed to their files.
+constexpr uint64_t kMaxDecodedInMemory = 64u << 20;
+
+// The failure of entry `index` (`entry_name`) with reader status `status`,
+// after the file it may have created is removed.
+Status EntryFailure(const std::string& path, archive::ArchiveHandle* handle, int32_t index,
+                    int32_t status, int error, const std::string& entry_name) {
+  const char* created = archive::LastCreatedFile(handle);
+  if (created && *created) ::unlink(created);
+  std::string problem = ReaderStatusText(status);
+  if (status == archive::kZipCannotOpen && error) problem += " (" + std::string(std::strerror(error)) + ")";
+  // The password check byte passes for one wrong password in 256: then the
+  // data decrypt to garbage, and only the inflate or the CRC-32 notices.
+  const uint8_t* data = nullptr;
+  uint32_t stored = 0;
+  bool encrypted = false;
+  if ((status == archive::kZipDataError || status == archive::kZipCrcMismatch ||
+       status == archive::kZipSizeMismatch) &&
+      archive::GetEntryData(handle, index, &data, &stored, &encrypted) == archive::kZipOk &&
+      encrypted) {
+    problem += " (or a wrong password)";
+  }
+  return Status::FileError(path, "entry " + entry_name + ": " + problem);
+}
+
+// Extracts up to PkwareCipher::kMaxSideBySide encrypted entries: their data
+// are decrypted side by side (each cipher is serial, so interleaving several
+// keeps the processor busy), then each is inflated, checked and written.
+// The results are those of ExtractOne, entry by entry.
+void ExtractSideBySide(const std::string& path, archive::ArchiveHandle* handle,
+                       const char* password, const int32_t* indices, int count,
+                       const std::vector<std::string>& names, const std::string& folder,
+                       std::vector<Status>* results) {
+  constexpr int kMax = archive::PkwareCipher::kMaxSideBySide;
+  const uint8_t* data[kMax];
+  uint32_t stored[kMax];
+  std::vector<uint8_t> decrypted[kMax];
+  std::vector<uint8_t> plain[kMax];
+  int32_t status[kMax];
+  archive::PkwareCipher ciphers[kMax] = {
+      archive::PkwareCipher(password), archive::PkwareCipher(password),
+      archive::PkwareCipher(password), archive::PkwareCipher(password)};
+  archive::PkwareCipher* keys[kMax];
+  const uint8_t* in[kMax];
+  uint8_t* out[kMax];
+  size_t sizes[kMax];
+  for (int j = 0; j < count; ++j) {
+    archive::ArchiveEntry entry;
+    bool encrypted = false;
+    status[j] = archive::GetEntry(handle, indices[j], &entry);
+    if (status[j] == archive::kZipOk) {
+      status[j] = archive::GetEntryData(handle, indices[j], &data[j], &stored[j], &encrypted);
+    }
+    if (status[j] == archive::kZipOk) {
+      decrypted[j].resize(stored[j] + 1);
+      plain[j].resize(static_cast<uint32_t>(entry.uncompressed_size) + 1);
+      plain[j].resize(static_cast<uint32_t>(entry.uncompressed_size));
+    }
+    keys[j] = &ciphers[j];
+    in[j] = data[j];
+    out[j] = decrypted[j].data();
+    sizes[j] = status[j] == archive::kZipOk ? stored[j] : 0;
+  }
+  archive::PkwareCipher::DecryptStreams(keys, in, out, sizes, count);
+  for (int j = 0; j < count; ++j) {
+    const std::string& name = names[static_cast<size_t>(indices[j])];
+    if (status[j] == archive::kZipOk) {
+      status[j] = archive::ExtractDecryptedEntryToMemory(
+          handle, indices[j], decrypted[j].data(), stored[j], plain[j].data(),
+          static_cast<uint32_t>(plain[j].size()));
+    }
+    if (status[j] == archive::kZipOk) {
+      std::string relative = name;
+      for (char& c : relative)
+        if (c == '\\') c = '/';
+      const std::string target = JoinPath(folder, relative);
+      status[j] = archive::WriteDecodedEntryToFile(handle, indices[j], target.c_str(),
+                                                   plain[j].data(),
+                                                   static_cast<uint32_t>(plain[j].size()));
+    }
+    const int error = errno;
+    (*results)[static_cast<size_t>(indices[j])] =
+        status[j] == archive::kZipOk ? Status::Ok()
+                                    : EntryFailure(path, handle, indices[j], status[j], error, name);
+    decrypted[j].clear();
+    decrypted[j].shrink_to_fit();
+    plain[j].clear();
+    plain[j].shrink_to_fit();
+  }
+}
+
 Status ExtractOne(const std::string& path, archive::ArchiveHandle* handle, int32_t index,
                   const std::string& entry_name, const std::string& folder) {
   std::string relative = entry_name;
@@ -110,12 +206,7 @@ Status ExtractOne(const std::string& path, archive::ArchiveHandle* handle, int32
   std::string target = JoinPath(folder, relative);
   int32_t status = archive::ExtractEntryToFile(handle, index, target.c_str());
   if (status == archive::kZipOk) return Status::Ok();
-  int error = errno;
-  const char* created = archive::LastCreatedFile(handle);
-  if (created && *created) ::unlink(created);
-  std::string problem = ReaderStatusText(status);
-  if (status == archive::kZipCannotOpen && error) problem += " (" + std::string(std::strerror(error)) + ")";
-  return Status::FileError(path, "entry " + entry_name + ": " + problem);
+  return EntryFailure(path, handle, index, status, errno, entry_name);
 }
 
 // Creates `folder` and any missing parents.
@@ -236,15 +327,17 @@ Status UnzipArchive(const std::string& path, const char* password, const std::st
   std::vector<uint8_t> bytes;
   Status s = ReadWholeFile(path, UINT32_MAX, &bytes);
   if (!s.ok()) return s;
-  UniqueArchive handle(
-      archive::OpenArchive(bytes.data(), static_cast<uint32_t>(bytes.size()), password));
+  const uint32_t size = static_cast<uint32_t>(bytes.size());
+  UniqueArchive handle(archive::OpenArchive(bytes.data(), size, password));
   if (!handle) return Status::FileError(path, "not a ZIP archive the reader can open");
   archive::ArchiveEntry summary;
   int32_t status = archive::GetEntry(handle.get(), -1, &summary);
   if (status != archive::kZipOk) return Status::FileError(path, ReaderStatusText(status));
-  s = EnsureFolder(folder);
-  if (!s.ok()) return s;
-  for (int32_t i = 0; i < summary.index; ++i) {
+  // Every entry is described and its name checked before anything is
+  // written, so that a refused name leaves no files behind.
+  const int32_t count = summary.index;
+  std::vector<std::string> names(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
     archive::ArchiveEntry entry;
     status = archive::GetEntry(handle.get(), i, &entry);
     if (status != archive::kZipOk)
@@ -252,8 +345,73 @@ Status UnzipArchive(const std::string& path, const char* password, const std::st
     if (!StaysInside(entry.name))
       return Status::FileError(path, "entry \"" + std::string(entry.name) +
                                          "\" would be written outside the target folder");
-    s = ExtractOne(path, handle.get(), i, entry.name, folder);
-    if (!s.ok()) return s;
+    names[static_cast<size_t>(i)] = entry.name;
+  }
+  s = EnsureFolder(folder);
+  if (!s.ok()) return s;
+
+  // Entries are decoded side by side: on every core, each thread with its
+  // own reader over the same bytes, and within a thread several encrypted
+  // entries at once (ExtractSideBySide). After a failure no further entry is
+  // started; the first failure in directory order is reported.
+  std::vector<Status> results(static_cast<size_t>(count));
+  std::vector<char> in_memory(static_cast<size_t>(count), 0);
+  for (int32_t i = 0; i < count; ++i) {
+    archive::ArchiveEntry entry;
+    const uint8_t* data = nullptr;
+    uint32_t stored = 0;
+    bool encrypted = false;
+    if (archive::GetEntry(handle.get(), i, &entry) == archive::kZipOk &&
+        !(entry.attributes & archive::kAttributeDirectory) && entry.uncompressed_size >= 0 &&
+        archive::GetEntryData(handle.get(), i, &data, &stored, &encrypted) == archive::kZipOk &&
+        encrypted && password &&
+        static_cast<uint64_t>(stored) + static_cast<uint32_t>(entry.uncompressed_size) <=
+            kMaxDecodedInMemory) {
+      in_memory[static_cast<size_t>(i)] = 1;
+    }
+  }
+  std::atomic<int32_t> next{0};
+  std::atomic<bool> failed{false};
+  auto work = [&] {
+    UniqueArchive reader(archive::OpenArchive(bytes.data(), size, password));
+    constexpr int kMax = archive::PkwareCipher::kMaxSideBySide;
+    int32_t group[kMax];
+    int grouped = 0;
+    auto flush = [&] {
+      if (grouped == 0) return;
+      ExtractSideBySide(path, reader.get(), password, group, grouped, names, folder, &results);
+      for (int j = 0; j < grouped; ++j) {
+        if (!results[static_cast<size_t>(group[j])].ok()) failed.store(true);
+      }
+      grouped = 0;
+    };
+    for (;;) {
+      const int32_t i = failed.load() ? count : next.fetch_add(1);
+      if (i >= count) break;
+      if (!reader) {
+        results[static_cast<size_t>(i)] = Status::FileError(path, "not a ZIP archive the reader can open");
+        failed.store(true);
+        break;
+      }
+      if (in_memory[static_cast<size_t>(i)]) {
+        group[grouped++] = i;
+        if (grouped == kMax) flush();
+        continue;
+      }
+      Status& result = results[static_cast<size_t>(i)];
+      result = ExtractOne(path, reader.get(), i, names[static_cast<size_t>(i)], folder);
+      if (!result.ok()) failed.store(true);
+    }
+    flush();
+  };
+  unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  if (threads > static_cast<unsigned>(count)) threads = static_cast<unsigned>(count);
+  std::vector<std::thread> pool;
+  for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  for (Status& result : results) {
+    if (!result.ok()) return result;
   }
   return Status::Ok();
 }

@@ -12,6 +12,19 @@ echo "Products:"
 for f in dist/win32/engine.exe dist/win64/engine.exe dist/dispack; do
     [ -f "$f" ] && printf '  %-24s %8d bytes\n' "$f" "$(stat -c %s "$f")"
 done
+# Each engine by section: bytes of content (the file pads each to 512).
+for arch in win32:i686 win64:x86_64; do
+    tree=${arch%%:*}
+    line=""
+    bss=0
+    for section in $("${arch#*:}"-w64-mingw32-objdump -h "dist/$tree/engine.exe" |
+                     awk '$1 ~ /^[0-9]+$/ { print $2 "=" $3 }'); do
+        name=${section%%=*}
+        size=$((0x${section#*=}))
+        if [ "$name" = ".bss" ]; then bss=$size; else line="$line $name $size"; fi
+    done
+    printf '  %-24s%s (.bss %d, not in the file)\n' "dist/$tree/engine.exe" "$line" "$bss"
+done
 # Both engines must stay lean and need only the system's DLLs.
 for arch in win32:i686 win64:x86_64; do
     tree=${arch%%:*}

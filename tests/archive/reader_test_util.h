@@ -47,6 +47,11 @@ inline int32_t ExtractToString(archive::ArchiveHandle* handle, int32_t index, st
   return status;
 }
 
+// Entry `index`'s stored data (GetEntryData), decrypted with `password`
+// when they are encrypted.
+int32_t DecryptedEntryData(archive::ArchiveHandle* handle, int32_t index, const char* password,
+                           std::string* out);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
+#include "archive/pkware_cipher.h"
 #include "archive/zip_reader.h"
 
 namespace archive_test {
@@ -57,6 +59,30 @@ WalkResult WalkArchive(const uint8_t* data, size_t size, const char* password, u
     if (whole_status == archive::kZipOk && piece_status == archive::kZipOk &&
         std::memcmp(whole, pieces, declared) != 0) {
       ++result.mismatches;
+    }
+    // A third way: the stored data decrypted apart, then extracted. When it
+    // and the whole extraction both pass, they must agree.
+    const uint8_t* stored = nullptr;
+    uint32_t stored_size = 0;
+    bool encrypted = false;
+    if (archive::GetEntryData(zip, i, &stored, &stored_size, &encrypted) == archive::kZipOk) {
+      std::vector<uint8_t> plain(stored, stored + stored_size);
+      if (encrypted) {
+        archive::PkwareCipher cipher(password);
+        archive::PkwareCipher* keys[] = {&cipher};
+        const uint8_t* in[] = {stored};
+        uint8_t* out[] = {plain.data()};
+        size_t sizes[] = {stored_size};
+        archive::PkwareCipher::DecryptStreams(keys, in, out, sizes, 1);
+      }
+      int32_t apart_status = archive::ExtractDecryptedEntryToMemory(
+          zip, i, plain.data(), stored_size, pieces, declared);
+      if (apart_status == archive::kZipOk) ++result.extracted;
+      else ++result.failed;
+      if (apart_status == archive::kZipOk && whole_status == archive::kZipOk &&
+          std::memcmp(whole, pieces, declared) != 0) {
+        ++result.mismatches;
+      }
     }
   }
   archive::CloseArchive(zip);

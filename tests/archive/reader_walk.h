@@ -13,12 +13,13 @@ struct WalkResult {
   int entries = 0;      // entries described successfully
   int extracted = 0;    // extractions that passed every check
   int failed = 0;       // extractions that failed
-  int mismatches = 0;   // whole and piecewise extractions that both passed but differ
+  int mismatches = 0;   // extractions of one entry that passed but differ
 };
 
 // Opens `data` with `password`, describes and finds each entry (at most 16),
-// and extracts each into memory twice: in one piece and in pieces of
-// `piece` bytes (1 to 65536). Output per entry is capped at 1 MB.
+// and extracts each into memory three ways: in one piece, in pieces of
+// `piece` bytes (1 to 65536), and from its stored data decrypted apart.
+// Output per entry is capped at 1 MB.
 WalkResult WalkArchive(const uint8_t* data, size_t size, const char* password, uint32_t piece);
 
 }  // namespace archive_test

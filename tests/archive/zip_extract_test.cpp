@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 
 #include "archive/package_format.h"
+#include "archive/pkware_cipher.h"
 #include "tests/archive/reader_test_util.h"
 
 namespace archive_test {
@@ -230,7 +232,85 @@ TEST(ZipExtract, CorruptDataIsNeverReportedAsSuccess) {
                                             static_cast<uint32_t>(buffer.size())),
               c.expected)
         << c.what;
+    // Decrypted apart from the extraction, the data fail the same way.
+    std::string plain;
+    ASSERT_EQ(DecryptedEntryData(zip.get(), 0, kPassword, &plain), archive::kZipOk) << c.what;
+    EXPECT_EQ(archive::ExtractDecryptedEntryToMemory(
+                  zip.get(), 0, reinterpret_cast<const uint8_t*>(plain.data()),
+                  static_cast<uint32_t>(plain.size()), &buffer[0],
+                  static_cast<uint32_t>(buffer.size())),
+              c.expected)
+        << c.what;
   }
+}
+
+TEST(ZipExtract, EntriesDecryptedSideBySideExtractAsFromTheStream) {
+  // Entries of different lengths, decrypted four at a time for as long as
+  // all four last, then one by one; stored and deflated, check byte from the
+  // CRC and from the time; and one entry that is not encrypted at all.
+  ArchivePlan plan;
+  const std::string contents[] = {SampleText(70000, 31), SampleBytes(5000, 32), "",
+                                  SampleText(16385, 33), SampleBytes(40000, 34)};
+  for (size_t i = 0; i < 5; ++i) {
+    EntryPlan e;
+    e.name = "s" + std::to_string(i);
+    e.data = contents[i];
+    e.method = i % 2 ? 0 : 8;
+    e.data_descriptor = i % 3 == 0;
+    e.password = i == 4 ? nullptr : kPassword;
+    plan.entries.push_back(e);
+  }
+  OpenedArchive zip(BuildZip(plan).bytes, kPassword);
+  ASSERT_TRUE(zip);
+  const uint8_t* data[5];
+  uint32_t size[5];
+  bool encrypted[5];
+  std::vector<uint8_t> plain[5];
+  archive::PkwareCipher ciphers[4] = {archive::PkwareCipher(kPassword), archive::PkwareCipher(kPassword),
+                                      archive::PkwareCipher(kPassword), archive::PkwareCipher(kPassword)};
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(archive::GetEntryData(zip.get(), i, &data[i], &size[i], &encrypted[i]), archive::kZipOk);
+    EXPECT_EQ(encrypted[i], i != 4);
+    plain[i].assign(data[i], data[i] + size[i]);
+  }
+  uint32_t together = std::min(std::min(size[0], size[1]), std::min(size[2], size[3]));
+  archive::PkwareCipher* keys[4] = {&ciphers[0], &ciphers[1], &ciphers[2], &ciphers[3]};
+  const uint8_t* in[4];
+  uint8_t* out[4];
+  for (int i = 0; i < 4; ++i) {
+    in[i] = data[i];
+    out[i] = plain[i].data();
+  }
+  archive::PkwareCipher::DecryptSideBySide<4>(keys, in, out, together);
+  for (int i = 0; i < 4; ++i) {
+    const uint8_t* rest_in = data[i] + together;
+    uint8_t* rest_out = plain[i].data() + together;
+    archive::PkwareCipher::DecryptSideBySide<1>(&keys[i], &rest_in, &rest_out, size[i] - together);
+  }
+  for (int i = 0; i < 5; ++i) {
+    SCOPED_TRACE(i);
+    std::string buffer(contents[i].size(), '\0');
+    EXPECT_EQ(archive::ExtractDecryptedEntryToMemory(zip.get(), i, plain[i].data(), size[i],
+                                                     buffer.empty() ? nullptr : &buffer[0],
+                                                     static_cast<uint32_t>(buffer.size())),
+              archive::kZipOk);
+    EXPECT_EQ(buffer, contents[i]);
+  }
+  // Bytes decrypted with another password fail the check byte; a buffer one
+  // byte short is reported, not overrun.
+  std::string wrong;
+  ASSERT_EQ(DecryptedEntryData(zip.get(), 0, "another", &wrong), archive::kZipOk);
+  std::string buffer(contents[0].size(), '\0');
+  EXPECT_EQ(archive::ExtractDecryptedEntryToMemory(zip.get(), 0,
+                                                   reinterpret_cast<const uint8_t*>(wrong.data()),
+                                                   size[0], &buffer[0], buffer.size()),
+            archive::kZipWrongPassword);
+  EXPECT_EQ(archive::ExtractDecryptedEntryToMemory(zip.get(), 0, plain[0].data(), size[0], &buffer[0],
+                                                   static_cast<uint32_t>(buffer.size() - 1)),
+            archive::kZipMoreData);
+  EXPECT_EQ(archive::ExtractDecryptedEntryToMemory(zip.get(), 0, plain[0].data(), size[0] - 1,
+                                                   &buffer[0], buffer.size()),
+            archive::kZipBadArgument);
 }
 
 TEST(ZipExtract, DataRunningPastTheBlockFails) {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include <zlib.h>
+
 #include "archive/zip_reader.h"
 #include "tests/archive/wine_test_util.h"
 #include "tests/archive/zip_builder.h"
@@ -140,6 +142,49 @@ TEST_F(ZipExtractWin32, TargetInUseLeavesTheSharingViolation) {
   EXPECT_EQ(archive::ExtractEntryToFile(zip, 0, too_long.c_str()), archive::kZipPathTooLong);
   archive::CloseArchive(zip);
   EXPECT_EQ(ReadFileBytes(target), "held");
+}
+
+}  // namespace
+
+namespace {
+
+// The engine carries its own crc32() and adler32() in place of zlib's (to
+// keep zlib's tables out of it): they must give zlib's results, for every
+// length and alignment and when resumed.
+TEST(EngineChecksums, MatchZlibsResults) {
+  const char* check = "123456789";
+  EXPECT_EQ(crc32(0, reinterpret_cast<const Bytef*>(check), 9), 0xCBF43926ul);
+  EXPECT_EQ(adler32(1, reinterpret_cast<const Bytef*>("Wikipedia"), 9), 0x11E60398ul);
+  EXPECT_EQ(crc32(0, nullptr, 0), 0ul);
+  EXPECT_EQ(adler32(0, nullptr, 0), 1ul);
+  // A reference CRC-32 bit by bit, and Adler-32 by its definition, over
+  // 70,000 bytes whose sums overflow 16 bits many times.
+  std::string data = archive_test::SampleBytes(70000, 77);
+  const Bytef* bytes = reinterpret_cast<const Bytef*>(data.data());
+  for (size_t start : {0u, 1u, 3u, 7u}) {
+    for (size_t length : {0u, 1u, 8u, 15u, 16u, 4097u, 69990u}) {
+      uint32_t reference = 0xFFFFFFFFu;
+      uint32_t a = 1, b = 0;
+      for (size_t i = start; i < start + length; ++i) {
+        reference ^= bytes[i];
+        for (int k = 0; k < 8; ++k) reference = (reference >> 1) ^ (0xEDB88320u & (0u - (reference & 1u)));
+        a = (a + bytes[i]) % 65521;
+        b = (b + a) % 65521;
+      }
+      reference = ~reference;
+      SCOPED_TRACE(std::to_string(start) + "+" + std::to_string(length));
+      EXPECT_EQ(crc32(0, bytes + start, static_cast<uInt>(length)), reference);
+      EXPECT_EQ(adler32(1, bytes + start, static_cast<uInt>(length)), (b << 16) | a);
+      // Resumed in two parts.
+      const uInt half = static_cast<uInt>(length / 2);
+      EXPECT_EQ(crc32(crc32(0, bytes + start, half), bytes + start + half,
+                      static_cast<uInt>(length - half)),
+                reference);
+      EXPECT_EQ(adler32(adler32(1, bytes + start, half), bytes + start + half,
+                        static_cast<uInt>(length - half)),
+                (b << 16) | a);
+    }
+  }
 }
 
 }  // namespace

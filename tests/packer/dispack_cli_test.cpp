@@ -18,6 +18,7 @@
 #include "archive/pkware_cipher.h"
 #include "packer/byte_io.h"
 #include "packer/package_layout.h"
+#include "packer/package_reader.h"
 #include "packer/pe_image.h"
 #include "packer/resource_tree.h"
 #include "packer/zip_writer.h"
@@ -283,6 +284,24 @@ TEST_F(DispackTest, ErrorsAreOneLineNamingTheFile) {
   for (const std::string& name : packer_test::ListDir(dir_.path())) EXPECT_NE(name[0], '.') << name;
 }
 
+TEST_F(DispackTest, AWrongPasswordThatPassesTheCheckByteIsStillNamed) {
+  if (!packer_test::HaveTool("zip")) GTEST_SKIP() << "zip not installed";
+  RunResult r = packer_test::Run({"zip", "-q", "-P", "secret", "one.zip", "Readme.txt"}, {},
+                                 dir_.path());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  // One wrong password in 256 passes the check byte and decrypts garbage;
+  // the failure must still say that the password may be wrong.
+  int passed_check = 0;
+  for (int i = 0; i < 4000 && passed_check < 3; ++i) {
+    const std::string guess = "guess" + std::to_string(i);
+    packer::Status s = packer::UnzipArchive(dir_ / "one.zip", guess.c_str(), dir_ / "out");
+    ASSERT_FALSE(s.ok()) << guess;
+    EXPECT_NE(s.message().find("wrong password"), std::string::npos) << s.message();
+    if (s.message().find("(or a wrong password)") != std::string::npos) ++passed_check;
+  }
+  EXPECT_EQ(passed_check, 3);
+}
+
 TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   if (!packer_test::HaveTool("zip")) GTEST_SKIP() << "zip not installed";
   RunResult r = packer_test::Run({"zip", "-q", "-r", "-P", "secret", "plain.zip", "Readme.txt", "more"}, {}, dir_.path());
@@ -291,6 +310,27 @@ TEST_F(DispackTest, UnzipsOrdinaryArchives) {
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(ReadBytes(dir_ / "x/Readme.txt"), ReadBytes(dir_ / "Readme.txt"));
   EXPECT_EQ(ReadBytes(dir_ / "x/more/sub/c.dat"), ReadBytes(dir_ / "more/sub/c.dat"));
+
+  // Every file of a larger archive, decoded several at a time, and one
+  // entry whose data are damaged: it is named, and its file is not left.
+  r = packer_test::Run({"zip", "-q", "-r", "-P", "secret", "all.zip", "Random.bin", "Readme.txt",
+                        "more", "Setup.dis"},
+                       {}, dir_.path());
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  r = Dispack({"unzip", "all.zip", "-P", "secret", "-C", "all"});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  for (const char* f : {"Random.bin", "Readme.txt", "more/a.dat", "more/b.dat", "more/sub/c.dat",
+                        "Setup.dis"}) {
+    EXPECT_EQ(ReadBytes(dir_ / (std::string("all/") + f)), ReadBytes(dir_ / f)) << f;
+  }
+  std::vector<uint8_t> damaged = ReadBytes(dir_ / "all.zip");
+  // Random.bin is stored first: a byte in the middle of its data.
+  damaged[100000] ^= 0x55;
+  WriteBytes(dir_ / "damaged.zip", damaged);
+  r = Dispack({"unzip", "damaged.zip", "-P", "secret", "-C", "damaged"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_NE(r.err.find("entry Random.bin: "), std::string::npos) << r.err;
+  EXPECT_FALSE(packer_test::FileExists(dir_ / "damaged/Random.bin"));
 
   r = Dispack({"unzip", "plain.zip", "-C", "y"});  // no password
   EXPECT_EQ(r.exit_code, 1);

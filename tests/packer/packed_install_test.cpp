@@ -38,7 +38,13 @@ std::map<std::string, std::string> FilesBelow(const std::string& folder) {
 
 class PackedInstallTest : public ::testing::Test {
  protected:
-  void SetUp() override { folder_ = test_support::MakeTestFolder("PackedInstall"); }
+  // A folder per test: CTest runs the cases side by side, and one case's
+  // set-up must not clear the folder that another is installing into.
+  void SetUp() override {
+    folder_ = test_support::MakeTestFolder(
+        std::string("PackedInstall.") +
+        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
   void TearDown() override { test_support::RemoveTree(folder_); }
 
   // Runs the package `variant` silently into `folder_\variant`; returns

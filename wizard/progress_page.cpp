@@ -164,14 +164,16 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wparam, LPARAM
       Init(page);
       return TRUE;
     case engine::kMessageStatus: {
-      const int id = wparam == 0 ? kStatusLine : kSecondStatusLine;
-      if (GetDlgItem(page, id) != nullptr) {
-        SetDlgItemTextA(page, id, reinterpret_cast<const char*>(lparam));
+      // Painted at once: phase 3 runs in this thread and serves no messages.
+      if (HWND line = GetDlgItem(page, wparam == 0 ? kStatusLine : kSecondStatusLine)) {
+        SetWindowTextA(line, reinterpret_cast<const char*>(lparam));
+        UpdateWindow(line);
       }
       return Reply(page, 0);
     }
     case engine::kMessageProgress:
       SendDlgItemMessageA(page, kProgressBar, PBM_SETPOS, wparam, 0);
+      UpdateWindow(GetDlgItem(page, kProgressBar));
       return Reply(page, 0);
     case engine::kMessageComplete:
       return Reply(page, OnComplete(page));

@@ -290,42 +290,4 @@ TEST(DialogResources, ModeIconsHoldThreeSizesThatDraw) {
   FreeLibrary(engine);
 }
 
-// What the definition itself promises about the pages, independent of the
-// resource compiler: the shared frame of controls in the shared order, and
-// the page sizes.
-TEST(DialogResources, EveryPageCarriesTheSharedControlsInOrder) {
-  for (const ExpectedDialog& dialog : kDialogs) {
-    if (dialog.id == 108) {
-      EXPECT_TRUE(dialog.controls.empty());
-      EXPECT_EQ(dialog.style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER),
-                static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER));
-      EXPECT_EQ(dialog.ex_style, static_cast<DWORD>(WS_EX_CONTROLPARENT));
-      continue;
-    }
-    SCOPED_TRACE("dialog " + std::to_string(dialog.id));
-    EXPECT_EQ(dialog.style & (DS_CONTROL | WS_CHILD | WS_VISIBLE),
-              static_cast<DWORD>(DS_CONTROL | WS_CHILD | WS_VISIBLE));
-    EXPECT_EQ(dialog.width, 330);
-    EXPECT_EQ(dialog.height, dialog.id == 105 ? 229 : 230);
-    std::vector<int> order;
-    for (const ExpectedControl& c : dialog.controls) order.push_back(c.id);
-    ASSERT_GE(order.size(), 10u);
-    EXPECT_EQ(std::vector<int>(order.begin(), order.begin() + 7),
-              (std::vector<int>{1, 2, 1049, 1002, 1004, 1055, -1}));
-    // The lower line, the link and "< Back" close the list; the welcome
-    // page's description and the finished page's folder text stand last.
-    size_t tail = order.size();
-    if (dialog.id == 104 || dialog.id == 117) --tail;
-    if (dialog.id != 104 && dialog.id != 114) {
-      EXPECT_EQ(order[tail - 1], 3);
-      --tail;
-    }
-    EXPECT_EQ(order[tail - 1], 1031);
-    EXPECT_EQ(order[tail - 2], -1);
-    // Button 1 is the default button and the first tab stop.
-    EXPECT_EQ(dialog.controls[0].style & BS_DEFPUSHBUTTON, static_cast<DWORD>(BS_DEFPUSHBUTTON));
-    EXPECT_TRUE(dialog.controls[0].style & WS_TABSTOP);
-  }
-}
-
 }  // namespace

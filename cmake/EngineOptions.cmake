@@ -149,9 +149,10 @@ function(engine_fuzzer name)
 endfunction()
 
 # The shipped engine executable: GUI subsystem, statically linked, stripped,
-# unused sections dropped. The link-time optimiser works on the whole engine
-# as one partition: MinGW GCC 12 stops with an internal compiler error
-# (binds_to_current_def_p) when it splits the engine with the wizard in it.
+# unused sections dropped. Its link-time optimisation runs as one unit: the
+# engine is small, and MinGW's GCC 12 split into partitions stops with an
+# internal compiler error (binds_to_current_def_p) on the engine with its
+# wizard.
 function(engine_executable_options target)
   target_link_options(${target} PRIVATE -mwindows -static -s -flto -flto-partition=one -Os
                       -Wl,--gc-sections

@@ -3,11 +3,13 @@
 #   make demo    pack the sample product and install it under Wine
 #   make test    build every tree and run every test suite
 #   make build   build the engines and the packer into dist/
+#   make wizard-demo   open the sample product's wizard (or walk it under Xvfb)
+#   make screenshots   a PNG of every wizard page into docs/screenshots/
 
 ROOT := $(CURDIR)
 DISPACK := $(ROOT)/build/native/packer/dispack
 
-.PHONY: all deps build test demo bench clean
+.PHONY: all deps build test demo bench clean screenshots wizard-demo
 
 all: build
 
@@ -29,6 +31,12 @@ test: build
 
 demo: build
 	@./scripts/demo.sh
+
+wizard-demo: build
+	@./scripts/wizard-demo.sh
+
+screenshots: build
+	@./scripts/screenshots.sh
 
 bench: build
 	@./bench/run.sh

@@ -129,7 +129,7 @@ LRESULT OnCommandFailed(HWND page) {
   const int code = engine::ErrorState();
   const int answer = Wizard().uninstall_mode ? engine::kReplyCancel
                                              : engine::ShowResultMessage(page, code);
-  if (code == engine::kResultTaskScheduler) {
+  if (engine::LookupResultMessage(code).severity == engine::ResultSeverity::kWarning) {
     // A warning: shown once, then the installation goes on.
     engine::SetErrorState(engine::kResultSuccess);
     return engine::kReplyOk;

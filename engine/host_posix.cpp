@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -79,7 +80,14 @@ bool WriteNewFile(const char* name, const void* data, size_t size) {
 
 bool ChangeDirectory(const char* path) { return chdir(path) == 0; }
 
+namespace {
+std::atomic<bool> g_thread_start_fails{false};
+}  // namespace
+
+void SetThreadStartFailsForTesting(bool fails) { g_thread_start_fails.store(fails); }
+
 void* StartThread(ThreadFunction function, void* argument) {
+  if (g_thread_start_fails.load()) return nullptr;
   ThreadStart* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));
   if (start == nullptr) return nullptr;
   start->function = function;

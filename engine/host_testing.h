@@ -1,4 +1,4 @@
-// Hooks of the native host, for the portable core's unit tests.
+// Hooks of the hosts, for tests.
 #ifndef ENGINE_HOST_TESTING_H_
 #define ENGINE_HOST_TESTING_H_
 
@@ -9,6 +9,10 @@ namespace host {
 using MessageBoxHook = int (*)(void* owner, const char* text, const char* caption,
                                unsigned style, void* context);
 void SetMessageBoxHookForTesting(MessageBoxHook hook, void* context);
+
+// While set, StartThread starts nothing and returns null, as when the system
+// refuses a thread. (Both hosts.)
+void SetThreadStartFailsForTesting(bool fails);
 
 }  // namespace host
 

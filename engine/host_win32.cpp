@@ -1,7 +1,10 @@
 // The Windows host of the portable core.
 #include <windows.h>
 
+#include <atomic>
+
 #include "engine/host.h"
+#include "engine/host_testing.h"
 
 namespace host {
 
@@ -50,7 +53,14 @@ bool TextEqualsIgnoreCase(const char* a, const char* b) {
 
 bool ChangeDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
 
+namespace {
+std::atomic<bool> g_thread_start_fails{false};
+}  // namespace
+
+void SetThreadStartFailsForTesting(bool fails) { g_thread_start_fails.store(fails); }
+
 void* StartThread(ThreadFunction function, void* argument) {
+  if (g_thread_start_fails.load()) return nullptr;
   void* raw = HeapAlloc(GetProcessHeap(), 0, sizeof(ThreadStart));
   if (raw == nullptr) return nullptr;
   ThreadStart* start = static_cast<ThreadStart*>(raw);

@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "engine/host_testing.h"
+#include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
 #include "platform/registry_view.h"
@@ -202,6 +204,31 @@ TEST_F(WizardRun, LicenceFromAFileWithBareLineFeedsAndNoAfterAQuestion) {
             "Setup is not complete. If you quit Setup now, it will not be completed.\nAre you "
             "sure you want to exit?");
   EXPECT_EQ(outcome.end, wizard::WizardEnd::kCancelled);
+}
+
+TEST_F(WizardRun, AWorkerThatCannotStartShowsCode14AndEndsTheWizard) {
+  PrivateFolder folder("WizardThread");
+  const std::string licence = folder / "Licence.txt";
+  HANDLE file = CreateFileA(licence.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, "terms", 5, &written, nullptr);
+  CloseHandle(file);
+  engine::SetVariable("#EULA#", licence.c_str());  // no "#ASKPATH#": on to the installing page
+
+  std::string message;
+  host::SetThreadStartFailsForTesting(true);
+  const wizard::WizardOutcome outcome = Run([&](const Driver& driver) {
+    Driver::Click(driver.WaitForPage(Title()), 1);
+    Driver::Click(driver.WaitForPage("License Agreement"), 1);
+    message = Driver::Answer(driver.WaitForBox(), IDOK);
+  });
+  host::SetThreadStartFailsForTesting(false);
+  EXPECT_EQ(message,
+            "A critical error has occured. Setup can not continue.\nMaybe the Setup file is "
+            "corrupt!");
+  EXPECT_EQ(outcome.end, wizard::WizardEnd::kFailed);
+  EXPECT_EQ(outcome.result_code, engine::kResultThreadFailed);
 }
 
 // The height of the font control `id` of `page` uses.

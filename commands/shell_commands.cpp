@@ -17,6 +17,7 @@
 #include "engine/run_state.h"
 #include "engine/script_parser.h"
 #include "platform/desktop_user.h"
+#include "platform/ole_functions.h"
 #include "platform/win32_handles.h"
 
 namespace engine {
@@ -92,8 +93,8 @@ bool SaveShellLink(const char* target, const char* arguments, const char* icon,
   // below has been released.
   platform::ScopedCoInitialize com(COINIT_APARTMENTTHREADED);
   platform::ComPtr<IShellLinkA> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                              link.PutVoid()))) {
+  if (FAILED(platform::ComCreateInstance(CLSID_ShellLink, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                         link.PutVoid()))) {
     return false;
   }
   // The setters' results do not decide: the link is judged by its saving.

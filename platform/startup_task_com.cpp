@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include "platform/ole_functions.h"
+
 namespace platform {
 
 const CLSID kClsidTaskScheduler = {
@@ -19,13 +21,13 @@ namespace {
 // scope. Starts empty (VT_EMPTY).
 class ScopedVariant {
  public:
-  ScopedVariant() { VariantInit(&value_); }
-  ~ScopedVariant() { VariantClear(&value_); }
+  ScopedVariant() { InitVariant(&value_); }
+  ~ScopedVariant() { ClearVariant(&value_); }
   ScopedVariant(const ScopedVariant&) = delete;
   ScopedVariant& operator=(const ScopedVariant&) = delete;
   // Takes ownership of `text`. False when it is null.
   bool SetBstr(BSTR text) {
-    VariantClear(&value_);
+    ClearVariant(&value_);
     if (text == nullptr) return false;
     value_.vt = VT_BSTR;
     value_.bstrVal = text;
@@ -48,7 +50,7 @@ BSTR AnsiToBstr(const char* text) {
   if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, kTaskTextSize) == 0) {
     return nullptr;
   }
-  return SysAllocString(wide);
+  return AllocBstr(wide);
 }
 
 VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
@@ -56,7 +58,7 @@ VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_F
 }  // namespace
 
 HRESULT ComStartupTaskBackend::InitializeCom() {
-  HRESULT result = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  HRESULT result = ComInitialize(COINIT_MULTITHREADED);
   if (SUCCEEDED(result)) {
     com_initialized_ = true;
     return result;
@@ -69,13 +71,12 @@ HRESULT ComStartupTaskBackend::InitializeCom() {
 }
 
 HRESULT ComStartupTaskBackend::InitializeSecurity() {
-  return CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
-                              RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+  return ComInitializeClientSecurity();
 }
 
 HRESULT ComStartupTaskBackend::CreateScheduler() {
-  return CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
-                          service_.PutVoid());
+  return ComCreateInstance(kClsidTaskScheduler, CLSCTX_INPROC_SERVER, kIidTaskService,
+                           service_.PutVoid());
 }
 
 HRESULT ComStartupTaskBackend::Connect() {
@@ -84,7 +85,7 @@ HRESULT ComStartupTaskBackend::Connect() {
 }
 
 HRESULT ComStartupTaskBackend::GetRootFolder() {
-  UniqueBstr root(SysAllocString(L"\\"));
+  UniqueBstr root(AllocBstr(L"\\"));
   if (!root) return E_OUTOFMEMORY;
   return service_->GetFolder(root.get(), folder_.Put());
 }
@@ -106,7 +107,7 @@ HRESULT ComStartupTaskBackend::GetRegistrationInfo() {
 }
 
 HRESULT ComStartupTaskBackend::PutAuthor(const wchar_t* author) {
-  UniqueBstr text(SysAllocString(author));
+  UniqueBstr text(AllocBstr(author));
   if (!text) return E_OUTOFMEMORY;
   return registration_->put_Author(text.get());
 }
@@ -126,7 +127,7 @@ HRESULT ComStartupTaskBackend::PutStopIfGoingOnBatteries(bool value) {
 }
 
 HRESULT ComStartupTaskBackend::PutExecutionTimeLimit(const wchar_t* limit) {
-  UniqueBstr text(SysAllocString(limit));
+  UniqueBstr text(AllocBstr(limit));
   if (!text) return E_OUTOFMEMORY;
   return settings_->put_ExecutionTimeLimit(text.get());
 }
@@ -150,7 +151,7 @@ HRESULT ComStartupTaskBackend::QueryLogonTrigger() {
 }
 
 HRESULT ComStartupTaskBackend::PutTriggerId(const wchar_t* id) {
-  UniqueBstr text(SysAllocString(id));
+  UniqueBstr text(AllocBstr(id));
   if (!text) return E_OUTOFMEMORY;
   return logon_trigger_->put_Id(text.get());
 }
@@ -187,7 +188,7 @@ HRESULT ComStartupTaskBackend::RegisterDefinition(const char* name, const wchar_
   UniqueBstr task(AnsiToBstr(name));
   if (!task) return E_OUTOFMEMORY;
   ScopedVariant user_id, password, security;
-  if (!user_id.SetBstr(SysAllocString(user)) || !security.SetBstr(SysAllocString(L""))) {
+  if (!user_id.SetBstr(AllocBstr(user)) || !security.SetBstr(AllocBstr(L""))) {
     return E_OUTOFMEMORY;
   }
   registered_.Reset();
@@ -212,7 +213,7 @@ void ComStartupTaskBackend::End() {
   service_.Reset();
   if (com_initialized_) {
     com_initialized_ = false;
-    CoUninitialize();
+    ComUninitialize();
   }
 }
 

@@ -18,6 +18,8 @@
 
 #include <utility>
 
+#include "platform/ole_functions.h"
+
 namespace platform {
 
 // Owns one value of a handle type. Traits supply:
@@ -115,7 +117,7 @@ struct ScHandle {
 struct Bstr {
   using Type = BSTR;
   static Type Invalid() { return nullptr; }
-  static void Close(Type s) { SysFreeString(s); }
+  static void Close(Type s) { FreeBstr(s); }
 };
 
 struct LocalMemory {
@@ -225,9 +227,9 @@ class ComPtr {
 // S_FALSE), exactly as COM's reference counting of initialisation asks.
 class ScopedCoInitialize {
  public:
-  explicit ScopedCoInitialize(DWORD flags) : result_(CoInitializeEx(nullptr, flags)) {}
+  explicit ScopedCoInitialize(DWORD flags) : result_(ComInitialize(flags)) {}
   ~ScopedCoInitialize() {
-    if (SUCCEEDED(result_)) CoUninitialize();
+    if (SUCCEEDED(result_)) ComUninitialize();
   }
   ScopedCoInitialize(const ScopedCoInitialize&) = delete;
   ScopedCoInitialize& operator=(const ScopedCoInitialize&) = delete;

@@ -103,7 +103,7 @@ void Browse(HWND page, int id, const char* title, bool add_program) {
   if (chosen == nullptr) return;
   char folder[kPathSize] = "";
   const bool have_path = SHGetPathFromIDListA(chosen, folder) != FALSE;
-  CoTaskMemFree(chosen);
+  platform::ComFreeMemory(chosen);
   if (!have_path) return;
   if (add_program) {
     engine::AppendBackslash(folder);

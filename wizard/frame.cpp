@@ -10,6 +10,7 @@
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 #include "engine/string_ids.h"
+#include "platform/ole_functions.h"
 #include "wizard/page_common.h"
 #include "wizard/pages.h"
 #include "wizard/wizard.h"
@@ -144,8 +145,7 @@ WizardOutcome RunWizard(const WizardInputs& inputs) {
   g_wizard = &wizard;
   {
     EngineWindowGuard engine_window_guard;
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    platform::InitializeCommonControls(ICC_PROGRESS_CLASS);
     const INT_PTR result = DialogBoxParamA(wizard.instance, MAKEINTRESOURCEA(kFrameTemplate),
                                            nullptr, FrameProc, 0);
     // The pages wait for the phase thread before they end the wizard; this

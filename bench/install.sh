@@ -66,6 +66,9 @@ install() {
     kind=$1 cpus=$2
     target=$DRIVE_C/bench/$kind-out
     rm -rf "$target"
+    # The previous install's files are written back and their removal done
+    # before the clock starts, so that no run pays for another's disk work.
+    sync
     case $kind in
         ours) args="-INSTALL=C:\\bench\\$kind-out" ;;
         nsis) args="/S /D=C:\\bench\\$kind-out" ;;

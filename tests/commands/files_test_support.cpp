@@ -1,6 +1,5 @@
 #include "tests/commands/files_test_support.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -94,20 +93,6 @@ void MakeFolders(const std::string& path) {
 }
 
 void RemoveTree(const std::string& path) { test_support::RemoveTree(path); }
-
-std::vector<std::string> ListFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::vector<std::string> PendingDeletionsUnder(const std::string& folder) {
   return test_support::PendingDeletionsUnder(folder);

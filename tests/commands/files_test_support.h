@@ -17,6 +17,7 @@
 #include "engine/engine_window.h"
 #include "engine/interpreter.h"
 #include "platform/clock.h"
+#include "tests/support/engine_runner.h"
 
 namespace commands_test {
 
@@ -79,8 +80,7 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 void MakeFolders(const std::string& path);
 // Deletes a folder and everything in it, read-only files included.
 void RemoveTree(const std::string& path);
-// Sorted names in a folder (without "." and "..").
-std::vector<std::string> ListFolder(const std::string& folder);
+using test_support::ListFolder;
 
 // The deletions scheduled for the next restart whose path lies in `folder`,
 // as plain paths (the system's "\??\" prefix removed).

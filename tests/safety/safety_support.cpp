@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 #include "engine/string_ids.h"
 
@@ -50,20 +49,6 @@ std::string FailureLog(int string_id, const std::string& program) {
   std::string verdict = engine::DefinedStringText(engine::kStrFailed);
   ReplaceAll(&verdict, "#SETUPMODE#", "Setup");
   return line + "\r\n" + verdict + "\r\n";
-}
-
-std::vector<std::string> ListFolder(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::string name = found.cFileName;
-    if (name != "." && name != "..") names.push_back(name);
-  } while (FindNextFileA(find, &found));
-  FindClose(find);
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::string& value) : name_(name) {

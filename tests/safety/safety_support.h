@@ -46,8 +46,7 @@ PackageRun RunSetup(const std::string& exe, const std::string& arguments,
 // "#PROGRAM#" being `program`.
 std::string FailureLog(int string_id, const std::string& program);
 
-// Sorted names in `folder`, without "." and "..".
-std::vector<std::string> ListFolder(const std::string& folder);
+using test_support::ListFolder;
 
 // Sets an environment variable of this process (and so of the programs it
 // starts) for the object's lifetime.

@@ -36,6 +36,8 @@ std::string MakeTestFolder(const std::string& name);
 void RemoveTree(const std::string& path);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
+// The names in `folder` without "." and "..", sorted.
+std::vector<std::string> ListFolder(const std::string& folder);
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& content);
 

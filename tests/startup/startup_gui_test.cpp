@@ -108,17 +108,54 @@ bool ClickButtonOne(HWND frame, const std::string& label) {
   return false;
 }
 
+// A package copied into a test folder of its own and started there without
+// options, as a double-click starts it.
+class StartedPackage {
+ public:
+  StartedPackage(const std::string& package, const std::string& exe_name,
+                 const std::string& folder_name)
+      : folder_(test_support::MakeTestFolder(folder_name)) {
+    const std::string exe = folder_ + "\\" + exe_name;
+    if (!CopyFileA(PackagePath(package, exe_name).c_str(), exe.c_str(), FALSE)) return;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    std::string line = "\"" + exe + "\"";
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, folder_.c_str(),
+                        &startup, &process_)) {
+      process_ = {};
+    }
+  }
+  ~StartedPackage() {
+    if (process_.hProcess != nullptr) {
+      TerminateProcess(process_.hProcess, 1);
+      CloseHandle(process_.hThread);
+      CloseHandle(process_.hProcess);
+    }
+    test_support::RemoveTree(folder_);
+  }
+  StartedPackage(const StartedPackage&) = delete;
+  StartedPackage& operator=(const StartedPackage&) = delete;
+
+  bool started() const { return process_.hProcess != nullptr; }
+  const std::string& folder() const { return folder_; }
+  HWND WaitForFrame() const { return startup_test::WaitForFrame(process_.dwProcessId); }
+  // The exit code once the process has ended within 20 s; -1 otherwise.
+  long long WaitForExitCode() const {
+    if (WaitForSingleObject(process_.hProcess, 20000) != WAIT_OBJECT_0) return -1;
+    DWORD exit_code = 0;
+    if (!GetExitCodeProcess(process_.hProcess, &exit_code)) return -1;
+    return exit_code;
+  }
+
+ private:
+  std::string folder_;
+  PROCESS_INFORMATION process_ = {};
+};
+
 TEST(StartupBoxes, WithoutSilentTheWizardOpensAndItsCloseBoxLeavesIt) {
-  const std::string folder = test_support::MakeTestFolder("WizardOpens");
-  const std::string exe = folder + "\\Setup.exe";
-  ASSERT_TRUE(CopyFileA(PackagePath("success", "Setup.exe").c_str(), exe.c_str(), FALSE));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::string line = "\"" + exe + "\"";
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                             folder.c_str(), &startup, &process));
-  HWND frame = WaitForFrame(process.dwProcessId);
+  StartedPackage run("success", "Setup.exe", "WizardOpens");
+  ASSERT_TRUE(run.started());
+  HWND frame = run.WaitForFrame();
   ASSERT_NE(frame, nullptr);
   char caption[256] = {};
   GetWindowTextA(frame, caption, sizeof(caption));
@@ -127,42 +164,23 @@ TEST(StartupBoxes, WithoutSilentTheWizardOpensAndItsCloseBoxLeavesIt) {
   // The caption's close box on the welcome page ends the wizard without a
   // question: a cancelled run.
   PostMessageA(frame, WM_SYSCOMMAND, SC_CLOSE, 0);
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
-  DWORD exit_code = 0;
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  EXPECT_EQ(exit_code, 1223u);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_FALSE(test_support::FileExists(folder + "\\Setup.log"));  // no silent run, no log
-  test_support::RemoveTree(folder);
+  EXPECT_EQ(run.WaitForExitCode(), 1223);
+  EXPECT_FALSE(test_support::FileExists(run.folder() + "\\Setup.log"));  // no silent run, no log
 }
 
 TEST(StartupBoxes, UninstallerStartedInItsOwnFolderRemovesItAfterFinish) {
   // Started from its own folder, as a Start menu shortcut starts it: the
   // process's current folder is the folder that has to go.
-  const std::string folder = test_support::MakeTestFolder("WizardSelfRemoval");
-  const std::string exe = folder + "\\Uninstall.exe";
-  ASSERT_TRUE(CopyFileA(PackagePath("uninstall-only", "Uninstall.exe").c_str(), exe.c_str(), FALSE));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  std::string line = "\"" + exe + "\"";
-  ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                             folder.c_str(), &startup, &process));
-  HWND frame = WaitForFrame(process.dwProcessId);
+  StartedPackage run("uninstall-only", "Uninstall.exe", "WizardSelfRemoval");
+  ASSERT_TRUE(run.started());
+  HWND frame = run.WaitForFrame();
   ASSERT_NE(frame, nullptr);
   EXPECT_TRUE(ClickButtonOne(frame, "Uninstall"));
   EXPECT_TRUE(ClickButtonOne(frame, "Finish"));
-  EXPECT_EQ(WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
-  DWORD exit_code = 1;
-  GetExitCodeProcess(process.hProcess, &exit_code);
-  EXPECT_EQ(exit_code, 0u);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  for (int i = 0; i < 150 && test_support::FolderExists(folder); ++i) Sleep(100);
-  EXPECT_FALSE(test_support::FolderExists(folder));
-  EXPECT_FALSE(test_support::PendingOperationsMention(folder));
-  test_support::RemoveTree(folder);
+  EXPECT_EQ(run.WaitForExitCode(), 0);
+  for (int i = 0; i < 150 && test_support::FolderExists(run.folder()); ++i) Sleep(100);
+  EXPECT_FALSE(test_support::FolderExists(run.folder()));
+  EXPECT_FALSE(test_support::PendingOperationsMention(run.folder()));
 }
 
 }  // namespace

@@ -52,6 +52,8 @@ run_case(wizard_commands commands/core_commands.h wizard/page.cpp
          "#include \"commands/core_commands.h\"")
 run_case(packer_windows_header archive/payload.h packer/a.cpp "#include \"archive/payload.h\"")
 run_case(packer_windows <windows.h> packer/a.cpp "#include <cstdio>" "#include <windows.h>")
+run_case(packer_windows_layer pass packer/file_util_win32.cpp "#include <windows.h>")
+run_case(packer_windows_header_in_layer <windows.h> packer/file_util_win32.h "#include <windows.h>")
 
 if(failures GREATER 0)
   message(FATAL_ERROR "${failures} case(s) of the layer check went wrong")

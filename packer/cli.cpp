@@ -1,7 +1,5 @@
 #include "packer/cli.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "packer/diagnostics.h"
+#include "packer/diagnostics_msvc.h"
 #include "packer/file_util.h"
 #include "packer/package_builder.h"
 #include "packer/package_inputs.h"
@@ -31,7 +30,7 @@ constexpr char kUsage[] =
     "usage:\n"
     "  dispack build -o OUT.exe [--engine ENGINE.exe] [--license FILE] [--level N]\n"
     "                [--allow-overrides] [--allow CHECK[,CHECK...]] [--print-script]\n"
-    "                SCRIPT [PAYLOAD...]\n"
+    "                [--format=text|msvc] SCRIPT [PAYLOAD...]\n"
     "      Checks SCRIPT (a file named Setup.dis or Uninstall.dis) as `check` does,\n"
     "      and packs it and the payloads (files, or folders whose files are all\n"
     "      added) into a copy of the engine. Errors stop the build and nothing is\n"
@@ -41,18 +40,22 @@ constexpr char kUsage[] =
     "                                     to the script), whose files are packed\n"
     "        !tree-remove SOURCE, TARGET  DeleteFile and RemoveDir for the same\n"
     "      The script is stored with CR LF line ends. The engine defaults to\n"
-    "      win32/engine.exe beside dispack. --level sets the deflate level, 0\n"
+    "      win32/engine.exe beside dispack, or in the folder above it (the\n"
+    "      release folder of dispack.exe). --level sets the deflate level, 0\n"
     "      (store) to 12 (smallest); the default is 7.\n"
     "      --print-script writes the script as stored to standard output.\n"
+    "      --format=msvc prints the findings as `check --format=msvc` does.\n"
     "      Packages are sealed: the engine takes its script and every payload\n"
     "      named without a folder from the package only, never from a file of\n"
     "      that name beside it or in the current folder. --allow-overrides makes\n"
     "      an unsealed package, in which such files replace the packed ones.\n"
     "      SOURCE_DATE_EPOCH, when set, gives every time stamp.\n"
-    "  dispack check [--format=text|json] [--allow CHECK[,CHECK...]] SCRIPT [PAYLOAD...]\n"
+    "  dispack check [--format=text|json|msvc] [--allow CHECK[,CHECK...]] SCRIPT [PAYLOAD...]\n"
     "      Reads SCRIPT as the engine reads it and reports mistakes as\n"
-    "      FILE:LINE:COLUMN: error|warning: message [check]. Exits with 1 when\n"
-    "      there is an error. --allow turns the errors of the named checks into\n"
+    "      FILE:LINE:COLUMN: error|warning: message [check]; with --format=msvc\n"
+    "      as FILE(LINE,COLUMN): error|warning dpNNNN: message [check], the form\n"
+    "      of Visual Studio's error list. Exits with 1 when there is an error.\n"
+    "      --allow turns the errors of the named checks into\n"
     "      warnings (for a package that carries a mistake on purpose): phases,\n"
     "      conditions, arguments, options, registry-root, operator,\n"
     "      missing-payload, nul-byte.\n"
@@ -167,10 +170,38 @@ Status ReadSourceDateEpoch(std::optional<int64_t>* epoch) {
   return Status::Ok();
 }
 
-// Prints the findings: on `out` in compiler form, with a count at the end.
-void PrintFindings(const PackageInputs& inputs, const Diagnostics& findings, FILE* out) {
+enum class FindingsFormat { kText, kJson, kMsvc };
+
+// "--format": which forms the command offers.
+bool ParseFormat(const std::string& value, bool json_allowed, FindingsFormat* format) {
+  if (value == "text") *format = FindingsFormat::kText;
+  else if (value == "msvc") *format = FindingsFormat::kMsvc;
+  else if (value == "json" && json_allowed) *format = FindingsFormat::kJson;
+  else return false;
+  return true;
+}
+
+// Prints the findings on `out`, in compiler form or in the form of Visual
+// Studio's error list.
+void PrintFindings(const PackageInputs& inputs, const Diagnostics& findings, FindingsFormat format,
+                   FILE* out) {
   if (findings.empty()) return;
-  std::fputs(FormatDiagnostics(inputs.script, findings.Sorted()).c_str(), out);
+  const std::string text = format == FindingsFormat::kMsvc
+                               ? FormatDiagnosticsMsvc(inputs.script.name(), findings.Sorted())
+                               : FormatDiagnostics(inputs.script, findings.Sorted());
+  std::fputs(text.c_str(), out);
+}
+
+// The engine when --engine is not given: win32/engine.exe beside dispack
+// (dist/dispack), or beside the folder that holds it (dist/win64/dispack.exe).
+std::string DefaultEngine() {
+  const std::string folder = ExecutableFolder();
+  if (folder.empty()) return std::string();
+  const std::string beside = JoinPath(JoinPath(folder, "win32"), "engine.exe");
+  const std::string above = JoinPath(JoinPath(DirName(folder), "win32"), "engine.exe");
+  FileStatus st;
+  if (!GetFileStatus(beside, true, &st).ok() && GetFileStatus(above, true, &st).ok()) return above;
+  return beside;
 }
 
 int AllowUsage(const std::string& bad) {
@@ -184,6 +215,7 @@ int RunBuild(int argc, char** argv) {
   BuildOptions options;
   std::set<std::string> allowed;
   bool print_script = false;
+  FindingsFormat format = FindingsFormat::kText;
   std::vector<std::string> positional;
   ArgWalker walker(argc, argv);
   while (!walker.Done()) {
@@ -205,7 +237,7 @@ int RunBuild(int argc, char** argv) {
     }
     std::string value;
     if (a == "-o" || a == "--output" || a == "--engine" || a == "--license" || a == "--level" ||
-        a == "--allow") {
+        a == "--allow" || a == "--format") {
       if (!walker.Value(&value) || value.empty()) return Usage(a + " needs a value");
     } else {
       return Usage("unknown option " + a);
@@ -219,6 +251,9 @@ int RunBuild(int argc, char** argv) {
       options.license = value;
     } else if (a == "--allow") {
       if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
+    } else if (a == "--format") {
+      if (!ParseFormat(value, false, &format))
+        return Usage("--format must be text or msvc, not \"" + value + "\"");
     } else {
       long long level;
       if (!ParseInt(value, kMinLevel, kMaxLevel, &level))
@@ -229,13 +264,12 @@ int RunBuild(int argc, char** argv) {
   if (options.output.empty()) return Usage("build needs -o OUT.exe");
   if (positional.empty()) return Usage("build needs a script (Setup.dis or Uninstall.dis)");
   if (options.engine.empty()) {
-    std::string folder = ExecutableFolder();
-    if (folder.empty()) return Fail(Status::Error("cannot find the folder of dispack; use --engine"));
-    options.engine = JoinPath(JoinPath(folder, "win32"), "engine.exe");
+    options.engine = DefaultEngine();
+    if (options.engine.empty()) return Fail(Status::Error("cannot find the folder of dispack; use --engine"));
   }
   Status s = ReadSourceDateEpoch(&options.source_date_epoch);
   if (!s.ok()) return Fail(s);
-  options.show_progress = ::isatty(STDERR_FILENO) != 0;
+  options.show_progress = StandardErrorIsTerminal();
 
   PackageInputs inputs;
   Diagnostics findings;
@@ -244,7 +278,7 @@ int RunBuild(int argc, char** argv) {
   if (!s.ok()) return Fail(s);
   CheckPackageInputs(inputs, allowed, &findings);
   options.tree_paths = inputs.tree_paths;
-  PrintFindings(inputs, findings, stderr);
+  PrintFindings(inputs, findings, format, stderr);
   if (findings.errors() != 0) {
     return Fail(Status::FileError(inputs.script.name(),
                                   CountText(findings.errors(), findings.warnings()) +
@@ -264,7 +298,7 @@ int RunBuild(int argc, char** argv) {
 
 int RunCheck(int argc, char** argv) {
   std::set<std::string> allowed;
-  bool json = false;
+  FindingsFormat format = FindingsFormat::kText;
   std::vector<std::string> positional;
   ArgWalker walker(argc, argv);
   while (!walker.Done()) {
@@ -279,10 +313,8 @@ int RunCheck(int argc, char** argv) {
     if (!walker.Value(&value) || value.empty()) return Usage(a + " needs a value");
     if (a == "--allow") {
       if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
-    } else if (value == "json" || value == "text") {
-      json = value == "json";
-    } else {
-      return Usage("--format must be text or json, not \"" + value + "\"");
+    } else if (!ParseFormat(value, true, &format)) {
+      return Usage("--format must be text, json or msvc, not \"" + value + "\"");
     }
   }
   if (positional.empty()) return Usage("check needs a script (Setup.dis or Uninstall.dis)");
@@ -293,10 +325,10 @@ int RunCheck(int argc, char** argv) {
   Status s = PreparePackageInputs(positional[0], payloads, epoch, &inputs, &findings);
   if (!s.ok()) return Fail(s);
   CheckPackageInputs(inputs, allowed, &findings);
-  if (json) {
+  if (format == FindingsFormat::kJson) {
     std::fputs(FormatDiagnosticsJson(inputs.script.name(), findings.Sorted()).c_str(), stdout);
   } else if (!findings.empty()) {
-    PrintFindings(inputs, findings, stdout);
+    PrintFindings(inputs, findings, format, stdout);
     std::printf("%s: %s\n", inputs.script.name().c_str(),
                 CountText(findings.errors(), findings.warnings()).c_str());
   }
@@ -380,6 +412,7 @@ int RunUnzip(int argc, char** argv) {
 }  // namespace
 
 int RunDispack(int argc, char** argv) {
+  UseBinaryStandardStreams();
   if (argc < 2) {
     std::fputs(kUsage, stdout);
     return kExitUsage;

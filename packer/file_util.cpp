@@ -1,156 +1,87 @@
+// The path functions of file_util.h that follow the system's path syntax
+// (kWindowsPathRules) but are the same code on every system.
 #include "packer/file_util.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 
 namespace packer {
 namespace {
 
-std::string ErrnoText(int error) { return std::strerror(error); }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// A file descriptor that closes itself.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { Close(); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  int Close() {
-    int rc = 0;
-    if (fd_ >= 0) rc = ::close(fd_);
-    fd_ = -1;
-    return rc;
+// After "\\": "server\share\" (the separator after the share is part of the
+// root when present).
+size_t ServerShareLength(const std::string& path, size_t start) {
+  size_t i = start;
+  for (int part = 0; part < 2; ++part) {
+    while (i < path.size() && !IsPathSeparator(path[i])) ++i;
+    if (i < path.size()) ++i;
   }
-
- private:
-  int fd_;
-};
-
-// The temporary output file, removed by the signal handler when the packer
-// is interrupted while writing. Only async-signal-safe calls touch it there.
-char g_temp_path[PATH_MAX];
-std::atomic<bool> g_temp_active{false};
-
-extern "C" void RemoveTempOnSignal(int signal_number) {
-  if (g_temp_active.load()) ::unlink(g_temp_path);
-  ::signal(signal_number, SIG_DFL);
-  ::raise(signal_number);
+  return i;
 }
 
-// Removes the temporary file on every path out of the write unless it was
-// renamed into place.
-class TempFileGuard {
- public:
-  explicit TempFileGuard(const std::string& path) : path_(path) {
-    // A cut name would make the signal handler unlink another file: only a
-    // name that fits whole is armed.
-    if (path.size() < sizeof(g_temp_path)) {
-      std::memcpy(g_temp_path, path.c_str(), path.size() + 1);
-      g_temp_active.store(true);
-    }
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) old_[Index(s)] = ::signal(s, RemoveTempOnSignal);
-  }
-  ~TempFileGuard() {
-    if (!committed_) ::unlink(path_.c_str());
-    g_temp_active.store(false);
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, old_[Index(s)]);
-  }
-  void Commit() { committed_ = true; }
+// "C:\" (3), "C:" (2), "\" (1), or 0, from `start`.
+size_t DriveRootLength(const std::string& path, size_t start) {
+  if (path.size() >= start + 2 && IsLetter(path[start]) && path[start + 1] == ':')
+    return (path.size() > start + 2 && IsPathSeparator(path[start + 2])) ? 3 : 2;
+  return (path.size() > start && IsPathSeparator(path[start])) ? 1 : 0;
+}
 
- private:
-  static int Index(int s) { return s == SIGINT ? 0 : s == SIGTERM ? 1 : 2; }
-  std::string path_;
-  bool committed_ = false;
-  sighandler_t old_[3];
-};
+size_t WindowsRootLength(const std::string& path) {
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    // "\\?\C:\..." and "\\?\UNC\server\share\...": the long-path forms.
+    if (path.size() >= 4 && (path[2] == '?' || path[2] == '.') && IsPathSeparator(path[3])) {
+      const std::string rest = path.substr(4, 4);
+      if (rest.size() == 4 && (rest[0] == 'U' || rest[0] == 'u') && (rest[1] == 'N' || rest[1] == 'n') &&
+          (rest[2] == 'C' || rest[2] == 'c') && IsPathSeparator(rest[3]))
+        return ServerShareLength(path, 8);
+      return 4 + DriveRootLength(path, 4);
+    }
+    return ServerShareLength(path, 2);
+  }
+  return DriveRootLength(path, 0);
+}
 
 }  // namespace
 
-Status ReadWholeFile(const std::string& path, uint64_t max_size, std::vector<uint8_t>* data) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return Status::FileError(path, ErrnoText(errno));
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return Status::FileError(path, ErrnoText(errno));
-  if (!S_ISREG(st.st_mode)) return Status::FileError(path, "not a regular file");
-  if (static_cast<uint64_t>(st.st_size) > max_size)
-    return Status::FileError(path, "too large (" + std::to_string(st.st_size) +
-                                       " bytes; the limit is " + std::to_string(max_size) + ")");
-  data->resize(static_cast<size_t>(st.st_size));
-  size_t done = 0;
-  while (done < data->size()) {
-    ssize_t n = ::read(fd.get(), data->data() + done, data->size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::FileError(path, ErrnoText(errno));
-    if (n == 0) return Status::FileError(path, "file shrank while it was read");
-    done += static_cast<size_t>(n);
-  }
-  return Status::Ok();
-}
+bool IsPathSeparator(char c) { return c == '/' || (kWindowsPathRules && c == '\\'); }
 
-Status WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& data) {
-  std::string temp_name = JoinPath(DirName(path), "." + BaseName(path) + ".XXXXXX");
-  if (temp_name.size() >= PATH_MAX) return Status::FileError(path, "path too long");
-  std::vector<char> temp(temp_name.begin(), temp_name.end());
-  temp.push_back('\0');
-  UniqueFd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) return Status::FileError(path, "cannot create a file in its folder: " + ErrnoText(errno));
-  TempFileGuard guard(temp.data());
-
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd.get(), data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::FileError(path, "write failed: " + ErrnoText(errno));
-    done += static_cast<size_t>(n);
-  }
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd.get(), 0755 & ~mask) != 0 || ::fsync(fd.get()) != 0)
-    return Status::FileError(path, "write failed: " + ErrnoText(errno));
-  if (fd.Close() != 0) return Status::FileError(path, "write failed: " + ErrnoText(errno));
-  if (::rename(temp.data(), path.c_str()) != 0)
-    return Status::FileError(path, "cannot replace it: " + ErrnoText(errno));
-  guard.Commit();
-  return Status::Ok();
+size_t PathRootLength(const std::string& path) {
+  if (kWindowsPathRules) return WindowsRootLength(path);
+  return (!path.empty() && path[0] == '/') ? 1 : 0;
 }
 
 std::string BaseName(const std::string& path) {
+  const size_t root = PathRootLength(path);
   size_t end = path.size();
-  while (end > 1 && path[end - 1] == '/') --end;
-  size_t slash = path.rfind('/', end - 1);
-  return path.substr(slash == std::string::npos ? 0 : slash + 1, end - (slash == std::string::npos ? 0 : slash + 1));
+  while (end > root && IsPathSeparator(path[end - 1])) --end;
+  size_t start = end;
+  while (start > root && !IsPathSeparator(path[start - 1])) --start;
+  return path.substr(start, end - start);
 }
 
 std::string DirName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+  const size_t root = PathRootLength(path);
+  size_t slash = path.size();
+  while (slash > root && !IsPathSeparator(path[slash - 1])) --slash;
+  if (slash <= root) return root ? path.substr(0, root) : std::string(".");
+  size_t end = slash - 1;
+  while (end > root && IsPathSeparator(path[end - 1])) --end;
+  return path.substr(0, end > root ? end : root);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  if (folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+  // "C:" names the current folder of drive C: "C:name" stays on it.
+  const bool drive_only = kWindowsPathRules && folder.back() == ':' &&
+                          PathRootLength(folder) == folder.size();
+  if (IsPathSeparator(folder.back()) || drive_only) return folder + name;
+  return folder + kPathSeparator + name;
 }
 
-std::string ExecutableFolder() {
-  char buffer[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-  if (n <= 0) return std::string();
-  buffer[n] = '\0';
-  char resolved[PATH_MAX];
-  if (!::realpath(buffer, resolved)) return DirName(buffer);
-  return DirName(resolved);
+std::string NativeSeparators(const std::string& path) {
+  std::string native = path;
+  for (char& c : native)
+    if (c == '/' || c == '\\') c = kPathSeparator;
+  return native;
 }
 
 }  // namespace packer

@@ -1,8 +1,5 @@
 #include "packer/package_reader.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -93,9 +90,11 @@ Status OpenPayload(const std::string& path, const PayloadResource& r, UniqueArch
 }
 
 // True when `name` (a sanitised entry name) stays inside the target folder:
-// not absolute, no ".." component.
+// not absolute, no ".." component; on Windows no ':' either, which would
+// name a drive or write into a stream of another file.
 bool StaysInside(const std::string& name) {
   if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
+  if (kWindowsPathRules && name.find(':') != std::string::npos) return false;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = name.find_first_of("/\\", start);
@@ -115,9 +114,9 @@ constexpr uint64_t kMaxDecodedInMemory = 64u << 20;
 Status EntryFailure(const std::string& path, archive::ArchiveHandle* handle, int32_t index,
                     int32_t status, int error, const std::string& entry_name) {
   const char* created = archive::LastCreatedFile(handle);
-  if (created && *created) ::unlink(created);
+  if (created && *created) RemoveFileQuietly(created);
   std::string problem = ReaderStatusText(status);
-  if (status == archive::kZipCannotOpen && error) problem += " (" + std::string(std::strerror(error)) + ")";
+  if (status == archive::kZipCannotOpen && error) problem += " (" + FileErrorText(error) + ")";
   // The password check byte passes for one wrong password in 256: then the
   // data decrypt to garbage, and only the inflate or the CRC-32 notices.
   const uint8_t* data = nullptr;
@@ -179,15 +178,12 @@ void ExtractSideBySide(const std::string& path, archive::ArchiveHandle* handle,
           static_cast<uint32_t>(plain[j].size()));
     }
     if (status[j] == archive::kZipOk) {
-      std::string relative = name;
-      for (char& c : relative)
-        if (c == '\\') c = '/';
-      const std::string target = JoinPath(folder, relative);
+      const std::string target = JoinPath(folder, NativeSeparators(name));
       status[j] = archive::WriteDecodedEntryToFile(handle, indices[j], target.c_str(),
                                                    plain[j].data(),
                                                    static_cast<uint32_t>(plain[j].size()));
     }
-    const int error = errno;
+    const int error = LastFileError();
     (*results)[static_cast<size_t>(indices[j])] =
         status[j] == archive::kZipOk ? Status::Ok()
                                     : EntryFailure(path, handle, indices[j], status[j], error, name);
@@ -200,30 +196,25 @@ void ExtractSideBySide(const std::string& path, archive::ArchiveHandle* handle,
 
 Status ExtractOne(const std::string& path, archive::ArchiveHandle* handle, int32_t index,
                   const std::string& entry_name, const std::string& folder) {
-  std::string relative = entry_name;
-  for (char& c : relative)
-    if (c == '\\') c = '/';
-  std::string target = JoinPath(folder, relative);
+  const std::string target = JoinPath(folder, NativeSeparators(entry_name));
   int32_t status = archive::ExtractEntryToFile(handle, index, target.c_str());
   if (status == archive::kZipOk) return Status::Ok();
-  return EntryFailure(path, handle, index, status, errno, entry_name);
+  return EntryFailure(path, handle, index, status, LastFileError(), entry_name);
 }
 
 // Creates `folder` and any missing parents.
 Status EnsureFolder(const std::string& folder) {
-  struct stat st;
-  if (::stat(folder.c_str(), &st) == 0) {
-    if (!S_ISDIR(st.st_mode)) return Status::FileError(folder, "not a folder");
+  FileStatus st;
+  if (GetFileStatus(folder, true, &st).ok()) {
+    if (st.kind != FileKind::kFolder) return Status::FileError(folder, "not a folder");
     return Status::Ok();
   }
   const std::string parent = DirName(folder);
-  if (parent != folder && parent != "." && parent != "/") {
+  if (parent != folder && parent != "." && parent.size() > PathRootLength(parent)) {
     Status s = EnsureFolder(parent);
     if (!s.ok()) return s;
   }
-  if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-    return Status::FileError(folder, std::strerror(errno));
-  return Status::Ok();
+  return CreateFolder(folder);
 }
 
 }  // namespace

@@ -1,11 +1,6 @@
 #include "packer/payload_set.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <map>
 
 #include "archive/package_format.h"
@@ -14,21 +9,16 @@
 namespace packer {
 namespace {
 
-Status StatPath(const std::string& path, struct stat* st) {
-  if (::stat(path.c_str(), st) != 0) return Status::FileError(path, std::strerror(errno));
-  return Status::Ok();
-}
-
 class Collector {
  public:
   Collector(std::optional<int64_t> epoch, std::vector<PayloadSource>* out)
       : epoch_(epoch), out_(out) {}
 
-  Status Add(const std::string& path, const std::string& name, const struct stat& st) {
+  Status Add(const std::string& path, const std::string& name, const FileStatus& st) {
     std::string problem = PayloadNameProblem(name);
     if (!problem.empty()) return Status::FileError(path, "cannot be a payload name: " + problem);
-    if (static_cast<uint64_t>(st.st_size) > package::kMaxPackedSize)
-      return Status::FileError(path, "too large for a payload (" + std::to_string(st.st_size) +
+    if (st.size > package::kMaxPackedSize)
+      return Status::FileError(path, "too large for a payload (" + std::to_string(st.size) +
                                          " bytes; the limit is " +
                                          std::to_string(package::kMaxPackedSize) + ")");
     auto [it, inserted] = seen_.emplace(UpperAscii(name), path);
@@ -38,8 +28,8 @@ class Collector {
     PayloadSource p;
     p.name = name;
     p.path = path;
-    p.size = static_cast<uint64_t>(st.st_size);
-    int64_t t = epoch_ ? *epoch_ : static_cast<int64_t>(st.st_mtime);
+    p.size = st.size;
+    int64_t t = epoch_ ? *epoch_ : st.modification_time;
     // The access time changes whenever a file is read, and Linux keeps no
     // creation time everywhere: all three come from the one stable time.
     p.times.modification = p.times.access = p.times.creation = t;
@@ -48,26 +38,20 @@ class Collector {
   }
 
   Status AddInput(const std::string& path) {
-    struct stat st;
-    Status s = StatPath(path, &st);
+    FileStatus st;
+    Status s = GetFileStatus(path, true, &st);
     if (!s.ok()) return s;
-    if (S_ISREG(st.st_mode)) return Add(path, BaseName(path), st);
-    if (!S_ISDIR(st.st_mode)) return Status::FileError(path, "neither a file nor a folder");
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir) return Status::FileError(path, std::strerror(errno));
+    if (st.kind == FileKind::kFile) return Add(path, BaseName(path), st);
+    if (st.kind != FileKind::kFolder) return Status::FileError(path, "neither a file nor a folder");
     std::vector<std::string> names;
-    while (struct dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-        names.emplace_back(e->d_name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
+    s = ListFolder(path, &names);
+    if (!s.ok()) return s;
     for (const std::string& name : names) {
       std::string child = JoinPath(path, name);
-      struct stat cst;
-      s = StatPath(child, &cst);
+      FileStatus cst;
+      s = GetFileStatus(child, true, &cst);
       if (!s.ok()) return s;
-      if (!S_ISREG(cst.st_mode)) continue;  // subfolders and special files are not payloads
+      if (cst.kind != FileKind::kFile) continue;  // subfolders and special files are not payloads
       s = Add(child, name, cst);
       if (!s.ok()) return s;
     }
@@ -122,10 +106,10 @@ Status CollectPayloads(const std::string& script, const std::vector<std::string>
                                          package::kSetupScriptName + " or " +
                                          package::kUninstallScriptName);
   }
-  struct stat st;
-  Status s = StatPath(script, &st);
+  FileStatus st;
+  Status s = GetFileStatus(script, true, &st);
   if (!s.ok()) return s;
-  if (!S_ISREG(st.st_mode)) return Status::FileError(script, "not a regular file");
+  if (st.kind != FileKind::kFile) return Status::FileError(script, "not a regular file");
   s = collector.Add(script, script_name, st);
   if (!s.ok()) return s;
 

@@ -39,7 +39,7 @@ class TreeReader {
     const size_t entries_at = in_.position();
     dir->entries.reserve(count);
     for (size_t i = 0; i < count; ++i) {
-      uint32_t name_field, offset_field;
+      uint32_t name_field = 0, offset_field = 0;
       in_.U32At(entries_at + i * kDirectoryEntrySize, &name_field);
       in_.U32At(entries_at + i * kDirectoryEntrySize + 4, &offset_field);
       ResourceEntry entry;

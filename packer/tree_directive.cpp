@@ -1,12 +1,6 @@
 #include "packer/tree_directive.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -28,22 +22,23 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// The folder of a directive on disk: '\' read as '/', relative to the
-// script's folder unless absolute.
+// The folder of a directive on disk: '\' and '/' both separate, relative
+// to the script's folder unless absolute.
 std::string SourceFolder(const std::string& source, const std::string& script_folder) {
-  std::string path = source;
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return (!path.empty() && path[0] == '/') ? path : JoinPath(script_folder, path);
+  const std::string path = NativeSeparators(source);
+  return IsAbsolutePath(path) ? path : JoinPath(script_folder, path);
 }
 
-std::string RealPath(const std::string& path) {
-  char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) ? std::string(buffer) : std::string();
+// The problem of a failed file operation on `path`, without the path.
+std::string ProblemOf(const Status& s, const std::string& path) {
+  const std::string prefix = path + ": ";
+  return s.message().compare(0, prefix.size(), prefix) == 0 ? s.message().substr(prefix.size())
+                                                            : s.message();
 }
 
 bool Inside(const std::string& real, const std::string& root) {
   return real == root || (real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
-                          (root == "/" || real[root.size()] == '/'));
+                          (IsPathSeparator(root.back()) || IsPathSeparator(real[root.size()])));
 }
 
 // Why Windows or the engine cannot carry the file or folder name `name`, or
@@ -86,18 +81,12 @@ class TreeWalker {
 
   void Walk(const std::string& folder, const std::string& relative_prefix,
             std::vector<std::string>* ancestors, std::vector<TreeEntry>* out) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) {
-      Problem(relative_prefix.empty() ? directive_.source : relative_prefix, std::strerror(errno));
+    std::vector<std::string> names;
+    Status s = ListFolder(folder, &names);
+    if (!s.ok()) {
+      Problem(relative_prefix.empty() ? directive_.source : relative_prefix, ProblemOf(s, folder));
       return;
     }
-    std::vector<std::string> names;
-    while (struct dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-        names.emplace_back(e->d_name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
     std::map<std::string, std::string> seen;  // upper-case name -> name
     for (const std::string& name : names) {
       const std::string relative = relative_prefix + name;
@@ -112,13 +101,14 @@ class TreeWalker {
         Problem(relative, "Windows sees it and \"" + it->second + "\" as one name");
         continue;
       }
-      struct stat st;
-      if (::lstat(path.c_str(), &st) != 0) {
-        Problem(relative, std::strerror(errno));
+      FileStatus st;
+      s = GetFileStatus(path, false, &st);
+      if (!s.ok()) {
+        Problem(relative, ProblemOf(s, path));
         continue;
       }
       std::string real = path;
-      if (S_ISLNK(st.st_mode)) {
+      if (st.kind == FileKind::kLink) {
         real = RealPath(path);
         if (real.empty()) {
           Problem(relative, "a symbolic link that leads nowhere");
@@ -128,8 +118,9 @@ class TreeWalker {
           Problem(relative, "a symbolic link that leaves the tree (to " + real + ")");
           continue;
         }
-        if (::stat(path.c_str(), &st) != 0) {
-          Problem(relative, std::strerror(errno));
+        s = GetFileStatus(path, true, &st);
+        if (!s.ok()) {
+          Problem(relative, ProblemOf(s, path));
           continue;
         }
       } else {
@@ -146,8 +137,8 @@ class TreeWalker {
       entry.relative = relative;
       entry.path = path;
       entry.real_path = real;
-      entry.mtime = static_cast<int64_t>(st.st_mtime);
-      if (S_ISDIR(st.st_mode)) {
+      entry.mtime = st.modification_time;
+      if (st.kind == FileKind::kFolder) {
         if (std::find(ancestors->begin(), ancestors->end(), real) != ancestors->end()) {
           Problem(relative, "a symbolic link that leads back to a folder that holds it");
           continue;
@@ -157,8 +148,8 @@ class TreeWalker {
         ancestors->push_back(real);
         Walk(path, relative + "/", ancestors, out);
         ancestors->pop_back();
-      } else if (S_ISREG(st.st_mode)) {
-        entry.size = static_cast<uint64_t>(st.st_size);
+      } else if (st.kind == FileKind::kFile) {
+        entry.size = st.size;
         out->push_back(entry);
       } else {
         Problem(relative, "neither a file nor a folder");
@@ -249,12 +240,12 @@ void ReadTreeDirectives(const ScriptSource& script, const std::string& script_fo
     if (!ParseDirective(lines[i], i, &d, findings, &source_at)) continue;
     if (!d.source.empty() && !d.target.empty()) {
       const std::string folder = SourceFolder(d.source, script_folder);
-      struct stat st;
-      if (::stat(folder.c_str(), &st) != 0) {
+      FileStatus st;
+      if (!GetFileStatus(folder, true, &st).ok()) {
         findings->Error("directive",
                         "the folder " + Quoted(d.source) + " does not exist (" + folder + ")",
                         source_at);
-      } else if (!S_ISDIR(st.st_mode)) {
+      } else if (st.kind != FileKind::kFolder) {
         findings->Error("directive", Quoted(d.source) + " is not a folder (" + folder + ")",
                         source_at);
       } else {

@@ -3,7 +3,6 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <ctime>
 
 #include "archive/package_format.h"
 #include "archive/pkware_cipher.h"
@@ -36,11 +35,26 @@ Status Deflater::Compress(const uint8_t* data, size_t size, std::vector<uint8_t>
 }
 
 uint32_t DosDateTime(int64_t unix_time) {
-  time_t t = static_cast<time_t>(std::clamp(unix_time, kFirstDosTime, kLastDosTime));
-  struct tm tm;
-  gmtime_r(&t, &tm);
-  uint32_t date = static_cast<uint32_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-  uint32_t time = static_cast<uint32_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+  // By arithmetic rather than the C library's gmtime, which differs between
+  // systems in range and in how it is called: every packer writes the same
+  // fields. Days since 1970 to a civil date, with years counted from March so
+  // that the leap day falls at the end of the year.
+  const int64_t t = std::clamp(unix_time, kFirstDosTime, kLastDosTime);
+  const int64_t days = t / 86400;
+  const int64_t seconds = t % 86400;
+  const int64_t z = days + 719468;  // days since 0000-03-01
+  const int64_t era = z / 146097;
+  const int64_t day_of_era = z - era * 146097;
+  const int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const int64_t day_of_year = day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const int64_t month_from_march = (5 * day_of_year + 2) / 153;
+  const int64_t day = day_of_year - (153 * month_from_march + 2) / 5 + 1;
+  const int64_t month = month_from_march < 10 ? month_from_march + 3 : month_from_march - 9;
+  const int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  const uint32_t date = static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | day);
+  const uint32_t time = static_cast<uint32_t>(((seconds / 3600) << 11) | ((seconds / 60 % 60) << 5) |
+                                              (seconds % 60 / 2));
   return (date << 16) | time;
 }
 

@@ -2,7 +2,7 @@
 #
 #   make demo    pack the sample product and install it under Wine
 #   make test    build every tree and run every test suite
-#   make build   build the engines and the packer into dist/
+#   make build   build the engines and the packers into dist/
 #   make wizard-demo   open the sample product's wizard (or walk it under Xvfb)
 #   make screenshots   a PNG of every wizard page into docs/screenshots/
 
@@ -23,7 +23,7 @@ build: deps
 	@cmake --preset win64 -DDISPACK_EXECUTABLE=$(DISPACK) >/dev/null
 	@cmake --build --preset win64
 	@cmake --preset win32 >/dev/null
-	@cmake --build --preset win32 --target engine
+	@cmake --build --preset win32 --target engine dispack
 	@./scripts/collect-dist.sh
 
 test: build

@@ -18,11 +18,13 @@ if(WIN32)
   else()
     set(ENGINE_ZLIB zlib_static)
   endif()
+  # libdeflate: the compressor of the Windows packers (dispack.exe).
+  include(PackerDeflate)
 else()
   find_package(ZLIB REQUIRED)
   set(ENGINE_ZLIB ZLIB::ZLIB)
   set(ZLIB_FULL ZLIB::ZLIB)
-  # libdeflate: the packer's compressor (native only).
+  # libdeflate: the packer's compressor.
   find_path(LIBDEFLATE_INCLUDE_DIR libdeflate.h REQUIRED)
   find_library(LIBDEFLATE_LIBRARY NAMES libdeflate.a deflate REQUIRED)
   add_library(libdeflate_static STATIC IMPORTED GLOBAL)

@@ -3,9 +3,9 @@
 // built; positions count in the source as written, whatever its line ends;
 // JSON for CI; --allow; and the project's own scripts check clean.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -194,7 +194,7 @@ TEST_F(ScriptCheckTest, EachWarningIsPrintedAndThePackageBuilt) {
     EXPECT_NE(r.err.find(c.finding), std::string::npos) << c.what << "\n" << r.err;
     EXPECT_EQ(r.err.find("error"), std::string::npos) << c.what << "\n" << r.err;
     EXPECT_TRUE(packer_test::FileExists(dir_ / "out.exe")) << c.what;
-    ::unlink((dir_ / "out.exe").c_str());
+    std::remove((dir_ / "out.exe").c_str());
   }
 
   // Payloads are found without regard to case, and a name written with a

@@ -1,21 +1,12 @@
+// The helpers of test_util.h that are the same on Linux and under Wine;
+// running programs is in test_util_posix.cpp and test_util_win32.cpp.
 #include "tests/packer/test_util.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <sstream>
-#include <stdexcept>
-
-extern char** environ;
 
 namespace packer_test {
 std::vector<uint8_t> ReadBytes(const std::string& path) {
@@ -38,19 +29,20 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0;
+  std::error_code error;
+  return std::filesystem::exists(path, error);
 }
 
-void MakeDir(const std::string& path) { ::mkdir(path.c_str(), 0755); }
+void MakeDir(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directory(path, error);
+}
 
 std::vector<std::string> ListDir(const std::string& path) {
   std::vector<std::string> names;
-  if (DIR* d = ::opendir(path.c_str())) {
-    while (struct dirent* e = ::readdir(d))
-      if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.push_back(e->d_name);
-    ::closedir(d);
-  }
+  std::error_code error;
+  for (const auto& e : std::filesystem::directory_iterator(path, error))
+    names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -67,46 +59,6 @@ std::vector<uint8_t> TextBytes(size_t size) {
   std::vector<uint8_t> data(size);
   for (size_t i = 0; i < size; ++i) data[i] = static_cast<uint8_t>(kWords[(i * 7 + i / 13) % (sizeof(kWords) - 1)]);
   return data;
-}
-
-RunResult Run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-              const std::string& cwd) {
-  test_support::PrivateFolder scratch;
-  const std::string out_path = scratch / "out", err_path = scratch / "err";
-  RunResult result;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int null = ::open("/dev/null", O_RDONLY);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::dup2(null, 0);
-    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(126);
-    // "NAME=value" sets a variable, a bare "NAME" removes it.
-    for (const std::string& e : env) {
-      if (e.find('=') == std::string::npos) {
-        ::unsetenv(e.c_str());
-      } else {
-        ::putenv(const_cast<char*>(e.c_str()));
-      }
-    }
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadText(out_path);
-  result.err = ReadText(err_path);
-  return result;
-}
-
-bool HaveTool(const std::string& tool) {
-  return Run({"sh", "-c", "command -v " + tool}).exit_code == 0;
 }
 
 bool HaveStubs() { return PACKER_HAVE_STUBS; }

@@ -2,6 +2,7 @@
 // the writer wrote.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -177,6 +178,22 @@ TEST(ZipWriterTest, DosTimesAreUtcAndClamped) {
       {int64_t{1} << 40, ((127u << 9 | 12u << 5 | 31u) << 16) | (23u << 11 | 59u << 5 | 29u)},  // clamped to 2107
   };
   for (const Case& c : cases) EXPECT_EQ(packer::DosDateTime(c.unix_time), c.expected) << c.unix_time;
+}
+
+// The packer computes DOS dates itself, the same on every system: they must
+// agree with the C library's calendar over the whole DOS range.
+TEST(ZipWriterTest, DosTimesFollowTheCalendarFrom1980To2107) {
+  int checked = 0;
+  for (int64_t t = 315532800; t <= 4354819198; t += 86400 * 13 + 3607, ++checked) {
+    const time_t seconds = static_cast<time_t>(t);
+    const std::tm* tm = std::gmtime(&seconds);
+    ASSERT_NE(tm, nullptr) << t;
+    const uint32_t expected =
+        (static_cast<uint32_t>(((tm->tm_year - 80) << 9) | ((tm->tm_mon + 1) << 5) | tm->tm_mday) << 16) |
+        static_cast<uint32_t>((tm->tm_hour << 11) | (tm->tm_min << 5) | (tm->tm_sec / 2));
+    ASSERT_EQ(packer::DosDateTime(t), expected) << t;
+  }
+  EXPECT_GT(checked, 3000);
 }
 
 TEST(ZipWriterTest, RefusesPayloadsOverTheLimit) {

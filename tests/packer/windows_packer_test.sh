@@ -130,7 +130,7 @@ check "the default engine is not dist/win32/engine.exe" same_file "$L/tree-Unins
 
 # --- check: the same findings, in each form ---------------------------------
 mkdir -p "$work/check"
-printf 'PhaseBegin 0\r\nSet #PROGRAM#,Checked\r\nPhaseEnd\r\nPhaseBegin 1\r\nCopyFile "Readme.txt", "#INSTALLPATH#"\r\nCopyFlie Notes.txt,#INSTALLPATH#\r\nIf #UNSET# ~ 1\r\nSetRegistry HKLM,"Software\\X","V","1"\r\n!tree "missing", "#INSTALLPATH#"\r\nPhaseEnd\r\n' \
+printf 'PhaseBegin 0\r\nSet #PROGRAM#,Checked\r\nPhaseEnd\r\nPhaseBegin 1\r\nCopyFile "Readme.txt", "#INSTALLPATH#"\r\nCopyFlie Notes.txt,#INSTALLPATH#\r\nIf #UNSET# ~ 1\r\nSetRegistry HKLM,"Software\\X","V","1"\r\nPhaseEnd\r\n' \
     >"$work/check/Setup.dis"
 echo notes >"$work/check/Notes.txt"
 for format in text msvc json; do

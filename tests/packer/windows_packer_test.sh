@@ -147,13 +147,15 @@ check "msvc form: $(head -1 "$W/check-msvc.txt")" \
     "$W/check-msvc.txt"
 check "msvc form of a warning" grep -Eq '^Setup\.dis\([0-9]+,[0-9]+\): warning dp2001: .*\[unknown-command\]$' \
     "$W/check-msvc.txt"
-(cd "$work/check" && "$linux" build -o out.exe --engine "$engine" Setup.dis Notes.txt 2>"$L/build-errors.txt")
+(cd "$work/check" && "$linux" build --format=msvc -o out.exe --engine "$engine" Setup.dis Notes.txt \
+    2>"$L/build-errors.txt")
 linux_status=$?
-(cd "$work/check" && win build -o out.exe --engine "$(drive_path "$engine")" Setup.dis Notes.txt \
-    2>"$W/build-errors.txt")
+(cd "$work/check" && win build --format=msvc -o out.exe --engine "$(drive_path "$engine")" Setup.dis \
+    Notes.txt 2>"$W/build-errors.txt")
 windows_status=$?
 check "a refused build exits $windows_status, not $linux_status" test "$windows_status" = "$linux_status"
 check "a refused build reports differently" same_file "$L/build-errors.txt" "$W/build-errors.txt"
+check "a refused build reports in msvc form" grep -q '^Setup\.dis(5,10): error dp1007: ' "$W/build-errors.txt"
 check "a refused build wrote a package" test ! -e "$work/check/out.exe"
 check "a refused build left a file behind" test "$(ls -A "$work/check" | wc -l)" = 2
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "packer/check_guide.h"
 #include "packer/diagnostics.h"
 #include "packer/diagnostics_msvc.h"
 #include "packer/file_util.h"
@@ -59,6 +60,9 @@ constexpr char kUsage[] =
     "      warnings (for a package that carries a mistake on purpose): phases,\n"
     "      conditions, arguments, options, registry-root, operator,\n"
     "      missing-payload, nul-byte.\n"
+    "  dispack check --explain CHECK\n"
+    "      What the check looks for, and its section of the manual\n"
+    "      (docs/packer.md#CHECK).\n"
     "  dispack list [--paths] FILE.exe\n"
     "      One line per payload: name, size, compressed size, CRC-32; with --paths\n"
     "      also the path in the script's tree that the payload came from (- for\n"
@@ -204,6 +208,22 @@ std::string DefaultEngine() {
   return beside;
 }
 
+// After the findings: the manual's section on each check that found one.
+void PrintCheckReferences(const Diagnostics& findings, FILE* out) {
+  std::fputs(FormatCheckReferences(findings.Sorted()).c_str(), out);
+}
+
+int Explain(const std::string& name) {
+  if (const CheckGuide* guide = FindCheckGuide(name)) {
+    std::fputs(ExplainCheck(*guide).c_str(), stdout);
+    return kExitOk;
+  }
+  std::string names;
+  for (const CheckGuide& guide : CheckGuides())
+    names += (names.empty() ? "" : ", ") + std::string(guide.name);
+  return Usage("--explain: \"" + name + "\" is not a check; the checks are " + names);
+}
+
 int AllowUsage(const std::string& bad) {
   std::string names;
   for (const std::string& name : ErrorCheckNames()) names += (names.empty() ? "" : ", ") + name;
@@ -279,6 +299,7 @@ int RunBuild(int argc, char** argv) {
   CheckPackageInputs(inputs, allowed, &findings);
   options.tree_paths = inputs.tree_paths;
   PrintFindings(inputs, findings, format, stderr);
+  PrintCheckReferences(findings, stderr);
   if (findings.errors() != 0) {
     return Fail(Status::FileError(inputs.script.name(),
                                   CountText(findings.errors(), findings.warnings()) +
@@ -309,8 +330,9 @@ int RunCheck(int argc, char** argv) {
       continue;
     }
     std::string value, bad;
-    if (a != "--format" && a != "--allow") return Usage("unknown option " + a);
+    if (a != "--format" && a != "--allow" && a != "--explain") return Usage("unknown option " + a);
     if (!walker.Value(&value) || value.empty()) return Usage(a + " needs a value");
+    if (a == "--explain") return Explain(value);
     if (a == "--allow") {
       if (!AddAllowed(value, &allowed, &bad)) return AllowUsage(bad);
     } else if (!ParseFormat(value, true, &format)) {
@@ -331,6 +353,7 @@ int RunCheck(int argc, char** argv) {
     PrintFindings(inputs, findings, format, stdout);
     std::printf("%s: %s\n", inputs.script.name().c_str(),
                 CountText(findings.errors(), findings.warnings()).c_str());
+    PrintCheckReferences(findings, stdout);
   }
   return findings.errors() != 0 ? kExitFailure : kExitOk;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <tuple>
 
+#include "packer/check_guide.h"
+
 namespace packer {
 namespace {
 
@@ -68,10 +70,12 @@ std::string CaretLine(const std::string& line, size_t column) {
 }  // namespace
 
 const std::vector<std::string>& ErrorCheckNames() {
-  static const std::vector<std::string> kNames = {
-      "phases",        "conditions", "arguments",       "options",
-      "registry-root", "operator",   "missing-payload", "nul-byte",
-  };
+  static const std::vector<std::string> kNames = [] {
+    std::vector<std::string> names;
+    for (const CheckGuide& guide : CheckGuides())
+      if (guide.allowable) names.push_back(guide.name);
+    return names;
+  }();
   return kNames;
 }
 
@@ -142,7 +146,9 @@ std::string FormatDiagnosticsJson(const std::string& file, const std::vector<Dia
     out += ", \"column\": " + (located ? std::to_string(d.position.column) : std::string("null"));
     out += std::string(", \"severity\": \"") + SeverityName(d.severity) + "\"";
     out += ", \"check\": " + JsonString(d.check);
-    out += ", \"message\": " + JsonString(d.message) + "}";
+    out += ", \"message\": " + JsonString(d.message);
+    if (FindCheckGuide(d.check)) out += ", \"manual\": " + JsonString(ManualSection(d.check));
+    out += "}";
   }
   out += items.empty() ? "]\n" : "\n]\n";
   return out;

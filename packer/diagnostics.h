@@ -55,7 +55,8 @@ class Diagnostics {
 std::string FormatDiagnostics(const ScriptSource& source, const std::vector<Diagnostic>& items);
 
 // A JSON array of objects with "file", "line", "column" (null for findings
-// about the whole file), "severity", "check" and "message".
+// about the whole file), "severity", "check", "message" and "manual" (the
+// manual's section on the check).
 std::string FormatDiagnosticsJson(const std::string& file, const std::vector<Diagnostic>& items);
 
 // "1 error, 2 warnings".

@@ -248,10 +248,10 @@ TEST_F(ScriptCheckTest, JsonForContinuousIntegration) {
       " {\"file\": \"Setup.dis\", \"line\": 5, \"column\": 10, \"severity\": \"error\", "
       "\"check\": \"missing-payload\", \"message\": \"\\\"Read\\u0009me.txt\\\" is not among the "
       "packed "
-      "payloads\"},\n"
+      "payloads\", \"manual\": \"docs/packer.md#missing-payload\"},\n"
       " {\"file\": \"Setup.dis\", \"line\": null, \"column\": null, \"severity\": \"warning\", "
       "\"check\": \"unused-payload\", \"message\": \"the script never names the payload "
-      "Readme.txt\"}\n"
+      "Readme.txt\", \"manual\": \"docs/packer.md#unused-payload\"}\n"
       "]\n");
   WriteText(dir_ / "Setup.dis", Crlf(WithBody("CopyFile Readme.txt,#INSTALLPATH#\n")));
   r = Dispack({"check", "--format", "json", "Setup.dis", "Readme.txt"});
@@ -287,11 +287,41 @@ TEST_F(ScriptCheckTest, AllowTurnsTheNamedErrorsIntoWarnings) {
   }
 }
 
+// Each finding leads to the manual: a note names the section of every check
+// that found something (once), and --explain tells what a check looks for.
+TEST_F(ScriptCheckTest, FindingsNameTheirSectionOfTheManual) {
+  WriteText(dir_ / "Setup.dis",
+            Crlf(WithBody("CopyFile Gone.txt,#INSTALLPATH#\nCopyFile Lost.txt,#INSTALPATH#\n")));
+  RunResult r = Dispack({"check", "Setup.dis"});
+  EXPECT_EQ(r.exit_code, 1);
+  const std::string notes =
+      "note: docs/packer.md#missing-payload explains [missing-payload]\n"
+      "note: docs/packer.md#unknown-variable explains [unknown-variable]\n";
+  ASSERT_GE(r.out.size(), notes.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - notes.size()), notes) << r.out;
+  r = Build({});
+  EXPECT_NE(r.err.find(notes), std::string::npos) << r.err;
+
+  r = Dispack({"check", "--explain", "missing-payload"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out.rfind("missing-payload (error; --allow missing-payload makes it a warning)\n", 0),
+            0u)
+      << r.out;
+  EXPECT_NE(r.out.find("The manual: docs/packer.md#missing-payload\n"), std::string::npos);
+  r = Dispack({"check", "--explain=unused-payload"});
+  EXPECT_EQ(r.out.rfind("unused-payload (warning)\n", 0), 0u) << r.out;
+  r = Dispack({"check", "--explain", "no-such-check"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_NE(r.err.find("the checks are phases, conditions"), std::string::npos) << r.err;
+}
+
 // The sample product and every script the test suites pack check clean;
 // the one test package that lacks a phase on purpose shows just that.
 TEST_F(ScriptCheckTest, TheProjectsScriptsCheckClean) {
   const std::string root = PACKER_TEST_SOURCE_ROOT;
   const std::string sample = root + "/examples/pebblenote";
+  const std::string guide = root + "/examples/getting-started";
+  WriteText(dir_ / "Tallybook.exe", "program");
   WriteText(dir_ / "Pebblenote.exe", "program");
   WriteText(dir_ / "Uninstall.exe", "uninstaller");
   struct Script {
@@ -305,6 +335,8 @@ TEST_F(ScriptCheckTest, TheProjectsScriptsCheckClean) {
         "Uninstall.exe"},
        ""},
       {{sample + "/Uninstall.dis"}, ""},
+      {{guide + "/Setup.dis", "Tallybook.exe", "Uninstall.exe"}, ""},
+      {{guide + "/Uninstall.dis"}, ""},
       {{archive + "Setup.dis", archive + "Readme.txt", archive + "Tool.bin", archive + "Empty.dat"},
        ""},
   };
@@ -321,7 +353,8 @@ TEST_F(ScriptCheckTest, TheProjectsScriptsCheckClean) {
                                  ? packages + name +
                                        "/Setup.dis: error: the script has no phase 1 "
                                        "(PhaseBegin 1); the engine stops with code 28 [phases]\n" +
-                                       packages + name + "/Setup.dis: 1 error, 0 warnings\n"
+                                       packages + name + "/Setup.dis: 1 error, 0 warnings\n" +
+                                       "note: docs/packer.md#phases explains [phases]\n"
                                  : ""});
   }
   EXPECT_GE(scripts.size(), 12u);

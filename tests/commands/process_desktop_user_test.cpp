@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "commands/process_commands.h"
 #include "engine/result_codes.h"
 #include "engine/variables.h"
+#include "platform/desktop_user.h"
 #include "tests/commands/process_test_support.h"
 
 namespace {
@@ -69,6 +72,60 @@ TEST_F(ProcessCommandTest, RunStartsProgramsDeElevatedUnlessElevated) {
   EXPECT_FALSE(FileExists(report1));
   EXPECT_TRUE(window_.texts.empty());  // Run shows no status
   EXPECT_EQ(0, RunCommand(engine::CommandRun, ""));
+}
+
+// Documents open for the desktop user: the shell's program is started with
+// that user's token and opens them, so that the viewer does not inherit the
+// engine's elevation. (Wine starts every process with the token of its
+// parent, whatever token it is handed, so here the route shows, not the
+// token: the viewer's parent is the shell's program, not the engine.)
+// Without a desktop user the engine opens them itself, as before, and so it
+// does with "Elevated" and for programs given with parameters.
+TEST_F(ProcessCommandTest, DocumentsOpenForTheDesktopUser) {
+  const std::string extension = "." + UniqueName("doc");
+  const std::string classes = "Software\\Classes\\";
+  const std::string prog_id = "CorvantaTest" + extension.substr(1);
+  ASSERT_EQ(RegSetValueA(HKEY_CURRENT_USER, (classes + extension).c_str(), REG_SZ,
+                         prog_id.c_str(), 0),
+            ERROR_SUCCESS);
+  const std::string open = "\"" + Child() + "\" report \"%1.txt\"";
+  ASSERT_EQ(RegSetValueA(HKEY_CURRENT_USER, (classes + prog_id + "\\shell\\open\\command").c_str(),
+                         REG_SZ, open.c_str(), 0),
+            ERROR_SUCCESS);
+  char own_path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, own_path, sizeof(own_path));
+  const std::string own_name = std::strrchr(own_path, '\\') + 1;
+
+  struct Case {
+    const char* label;
+    bool with_shell;
+    const char* options;
+    const char* parent;  // of the viewer; null for the test program itself
+    platform::ShellOpen route;
+  };
+  const Case cases[] = {
+      {"desktop user", true, "", "explorer.exe", platform::ShellOpen::kAsDesktopUser},
+      {"no desktop shell", false, "", nullptr, platform::ShellOpen::kByEngine},
+      {"elevated", true, ", \"\", Elevated", nullptr, platform::ShellOpen::kByEngine},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::unique_ptr<commands_test::DesktopShellWindow> shell;
+    if (c.with_shell) {
+      shell = std::make_unique<commands_test::DesktopShellWindow>();
+      ASSERT_TRUE(shell->ok());
+    }
+    const std::string document = folder_ + "\\doc" + std::to_string(++n) + extension;
+    std::ofstream(document) << "text";
+    EXPECT_EQ(0, RunCommand(engine::CommandRun, "\"" + document + "\"" + c.options));
+    ASSERT_TRUE(WaitForFile(document + ".txt", 20));
+    EXPECT_EQ(ReadReport(document + ".txt").parent, c.parent ? c.parent : own_name);
+    // ("Elevated" never asks for the desktop user: the route stays.)
+    EXPECT_EQ(platform::LastShellOpenForTesting(), c.route);
+  }
+  RegDeleteTreeA(HKEY_CURRENT_USER, (classes + prog_id).c_str());
+  RegDeleteTreeA(HKEY_CURRENT_USER, (classes + extension).c_str());
 }
 
 }  // namespace

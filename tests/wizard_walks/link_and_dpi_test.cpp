@@ -16,9 +16,14 @@ using test_support::FolderExists;
 
 constexpr DWORD kCancelled = 1223;
 
+// The link opens its target for the desktop user, through the shell's own
+// program: what the link opens (a browser, here the probe) never inherits
+// the engine's elevation.
 TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   WalkFolder folder;
   ASSERT_TRUE(folder.locked());
+  DesktopShell shell;
+  ASSERT_TRUE(shell.ok());
   auto run = StartWizard(folder, folder.AddPackage("walkabout", "Setup.exe"));
   WizardDriver& wizard = **run;
   ASSERT_TRUE(wizard.WaitForPage("Walkabout v1.0 Setup")) << wizard.Describe();
@@ -34,6 +39,8 @@ TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   ASSERT_TRUE(wizard.ClickWithMouse(kLink));
   for (int i = 0; i < 400 && folder.ProbeCount("opened LinkTarget.exe") < 2; ++i) Sleep(25);
   EXPECT_EQ(folder.ProbeCount("opened LinkTarget.exe"), 2);
+  for (int i = 0; i < 400 && folder.ProbeCount("opened by explorer.exe") < 2; ++i) Sleep(25);
+  EXPECT_EQ(folder.ProbeCount("opened by explorer.exe"), 2);
   EXPECT_TRUE(wizard.WaitForFocus(kLink)) << wizard.FocusedId();
 
   // Enter on the link is the page's default button.

@@ -20,30 +20,6 @@ using test_support::FolderExists;
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebblenote";
 
-// The desktop shell's window ("Progman"), whose owner the engine takes for
-// the desktop user: "Start Pebblenote" starts the program as that user, and
-// without a shell it is not started at all. Wine runs no shell here, so this
-// test process plays it while the walk runs.
-class DesktopShell {
- public:
-  DesktopShell() {
-    WNDCLASSA shell_class = {};
-    shell_class.lpfnWndProc = DefWindowProcA;
-    shell_class.hInstance = GetModuleHandleA(nullptr);
-    shell_class.lpszClassName = "Progman";
-    RegisterClassA(&shell_class);
-    window_ = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr,
-                              nullptr, shell_class.hInstance, nullptr);
-  }
-  ~DesktopShell() {
-    if (window_ != nullptr) DestroyWindow(window_);
-  }
-  bool ok() const { return window_ != nullptr; }
-
- private:
-  HWND window_;
-};
-
 // The running product's main window.
 HWND ProductWindow() { return FindWindowA("KLVWindow", "Pebblenote"); }
 

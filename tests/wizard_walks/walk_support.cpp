@@ -119,6 +119,20 @@ void WalkFolder::Release(const std::string& name) const {
   test_support::WriteWholeFile(*this / ("release-" + name), "");
 }
 
+DesktopShell::DesktopShell() {
+  WNDCLASSA shell_class = {};
+  shell_class.lpfnWndProc = DefWindowProcA;
+  shell_class.hInstance = GetModuleHandleA(nullptr);
+  shell_class.lpszClassName = "Progman";
+  RegisterClassA(&shell_class);
+  window_ = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr,
+                            nullptr, shell_class.hInstance, nullptr);
+}
+
+DesktopShell::~DesktopShell() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
 DWORD RunningWizard::ExitCode(DWORD timeout_ms) {
   DWORD code = 0;
   return process.WaitForExit(timeout_ms, &code) ? code : 0xFFFFFFFF;

@@ -72,6 +72,22 @@ class WalkFolder {
   std::string screenshots_;
 };
 
+// The desktop shell's window ("Progman"), whose owner the engine takes for
+// the desktop user: it starts programs and opens links and documents as that
+// user, and without a shell it falls back or starts nothing. Wine runs no
+// shell here, so the walk's own process plays it while it lives.
+class DesktopShell {
+ public:
+  DesktopShell();
+  ~DesktopShell();
+  DesktopShell(const DesktopShell&) = delete;
+  DesktopShell& operator=(const DesktopShell&) = delete;
+  bool ok() const { return window_ != nullptr; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
 // An engine started in a walk folder, with its driver.
 struct RunningWizard {
   EngineProcess process;

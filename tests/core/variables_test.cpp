@@ -62,8 +62,8 @@ TEST_F(VariablesTest, HandedOutTextsStayValidWhileTheTableGrows) {
   EXPECT_STREQ(program, "Pebblenote");
   EXPECT_STREQ(engine::GetVariableText("#COPY#"), "Pebblenote");
   EXPECT_STREQ(engine::VariableNameAt(16), "#COPY#");
-  EXPECT_STREQ(engine::VariableValueAt(115), "y");
-  EXPECT_EQ(engine::VariableValueAt(116), nullptr);
+  EXPECT_STREQ(engine::VariableValueAt(116), "y");
+  EXPECT_EQ(engine::VariableValueAt(117), nullptr);
   // A record set from its own text keeps it.
   engine::SetVariable("#COPY#", engine::GetVariableText("#COPY#"));
   EXPECT_STREQ(engine::GetVariableText("#COPY#"), "Pebblenote");

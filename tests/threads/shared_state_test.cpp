@@ -28,6 +28,7 @@ using SharedStateTest = EngineTest;
 
 TEST_F(SharedStateTest, InterfaceThreadReadsWhilePhaseThreadSets) {
   engine::SetVariable("#PROGRAM#", "Name");
+  engine::SetVariable("#V0#", "0");
   const char* program = engine::GetVariableText("#PROGRAM#");
   // Every Set either adds a record (the table grows by blocks) or changes
   // one that the other thread is reading.

@@ -178,8 +178,12 @@ ShellOpen OpenAsDesktopUser(const char* target) {
       !BuildShellOpenCommandLine(shell, target, command_line)) {
     return Opened(ShellOpen::kFailed);
   }
+  // The shell's program gets no standard handles: one that lives on (a
+  // browser window it opened) must not hold the output pipes of whoever
+  // started the engine, a deployment tool that waits for them to close.
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
   PROCESS_INFORMATION info = {};
   if (!create_with_token(token.get(), 0, wide_shell, command_line, 0, nullptr, nullptr, &startup,
                          &info)) {

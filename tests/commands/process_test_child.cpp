@@ -3,7 +3,8 @@
 //   process_test_child exit <code>            ends with <code> (decimal or 0x hex)
 //   process_test_child report <file>          writes its working folder, the
 //                                             show flags it was started with
-//                                             and its parent program's name
+//                                             and the process id of the
+//                                             program that started it
 //   process_test_child sleep <file>           writes its process id, then sleeps
 //                                             (ends with 0 after 60 s)
 //   process_test_child window <title> obey|ignore
@@ -64,21 +65,19 @@ bool WriteTextFile(const char* path, const char* text) {
   return ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-// The file name of the program that started this one, "?" when unknown.
-void ParentName(char* name, size_t size) {
-  snprintf(name, size, "?");
+// The process id of the program that started this one (0 when unknown).
+// It stays known after that program has ended.
+unsigned long ParentProcessId() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return;
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
-  DWORD parent = 0;
+  unsigned long parent = 0;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
     if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
   }
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (parent != 0 && entry.th32ProcessID == parent) snprintf(name, size, "%s", entry.szExeFile);
-  }
   CloseHandle(snapshot);
+  return parent;
 }
 
 }  // namespace
@@ -94,12 +93,10 @@ int main(int argc, char** argv) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
-    char parent[MAX_PATH] = "";
-    ParentName(parent, sizeof(parent));
-    char text[2 * MAX_PATH + 64];
-    snprintf(text, sizeof(text), "%s\n%d\n%u\n%s\n", folder,
+    char text[MAX_PATH + 64];
+    snprintf(text, sizeof(text), "%s\n%d\n%u\n%lu\n", folder,
              (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? 1 : 0,
-             static_cast<unsigned>(startup.wShowWindow), parent);
+             static_cast<unsigned>(startup.wShowWindow), ParentProcessId());
     return WriteTextFile(argv[2], text) ? 0 : 101;
   }
   if (strcmp(argv[1], "sleep") == 0) {

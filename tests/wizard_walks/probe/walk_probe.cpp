@@ -10,8 +10,8 @@
 //                               A walk holds the engine on a page this way.
 //   Probe.exe check <file>      ends with 0 when <file> exists in the working
 //                               folder, else with 1; logs "check <file> <code>"
-//   Probe.exe                   logs "opened <own file name>" (a link target)
-//                               and "opened by <parent program's file name>"
+//   Probe.exe                   logs "opened by <process id of its starter>",
+//                               then "opened <own file name>" (a link target)
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -40,30 +40,27 @@ std::string OwnFileName() {
   return s.substr(s.find_last_of('\\') + 1);
 }
 
-// The file name of the program that started this one, "?" when unknown.
-std::string ParentFileName() {
-  std::string name = "?";
+// The process id of the program that started this one (0 when unknown).
+// It stays known after that program has ended.
+unsigned long ParentProcessId() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return name;
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
   PROCESSENTRY32 entry = {};
   entry.dwSize = sizeof(entry);
-  DWORD parent = 0;
+  unsigned long parent = 0;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
     if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
   }
-  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-    if (parent != 0 && entry.th32ProcessID == parent) name = entry.szExeFile;
-  }
   CloseHandle(snapshot);
-  return name;
+  return parent;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
+    Log("opened by " + std::to_string(ParentProcessId()));
     Log("opened " + OwnFileName());
-    Log("opened by " + ParentFileName());
     return 0;
   }
   const std::string verb = argv[1];

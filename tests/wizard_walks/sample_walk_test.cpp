@@ -66,6 +66,8 @@ class SampleProductWizard : public ::testing::Test {
 TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
   DesktopShell shell;
   ASSERT_TRUE(shell.ok());
+  ScopedViewer viewer(".html");  // the manual, Pebblenote.html
+  ASSERT_TRUE(viewer.ok());
   const std::string setup = folder_ / "Setup.exe";
   ASSERT_TRUE(CopyFileA(SAMPLE_SETUP, setup.c_str(), FALSE)) << SAMPLE_SETUP;
   {
@@ -109,6 +111,10 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
     ASSERT_TRUE(wizard.Click(kNext));
     EXPECT_EQ(run->ExitCode(), 0u) << wizard.Describe();
     EXPECT_EQ(wizard.answered().size(), 1u);
+    // "Show the manual" opened it for the desktop user: by the shell's
+    // program, not by the engine.
+    EXPECT_TRUE(folder_.WaitForProbe("opened Viewer.exe"));
+    EXPECT_EQ(folder_.ProbeCount("opened by " + std::to_string(run->process.id())), 0);
   }
 
   // Installed for all users, with every option of the finish page.

@@ -47,7 +47,7 @@ WalkFolder::WalkFolder() {
   path_ = test_support::MakeTestFolder(name);
   const std::string probe = test_support::ExecutableFolder() + "Probe.exe";
   CreateDirectoryA(kProbeFolder, nullptr);
-  for (const char* copy : {"Probe.exe", "LinkTarget.exe"}) {
+  for (const char* copy : {"Probe.exe", "LinkTarget.exe", "Viewer.exe"}) {
     const std::string target = std::string(kProbeFolder) + "\\" + copy;
     // A copy that another walk's program still runs is the same file.
     EXPECT_TRUE(CopyFileA(probe.c_str(), target.c_str(), FALSE) || FileExists(target)) << target;
@@ -131,6 +131,32 @@ DesktopShell::DesktopShell() {
 
 DesktopShell::~DesktopShell() {
   if (window_ != nullptr) DestroyWindow(window_);
+}
+
+namespace {
+constexpr char kViewerClass[] = "CorvantaWalkViewer";
+}  // namespace
+
+ScopedViewer::ScopedViewer(const std::string& extension) : extension_(extension) {
+  char previous[256] = {};
+  LONG size = sizeof(previous);
+  had_previous_ = RegQueryValueA(HKEY_CLASSES_ROOT, extension_.c_str(), previous, &size) ==
+                  ERROR_SUCCESS;
+  previous_ = previous;
+  const std::string command = "\"" + std::string(kProbeFolder) + "\\Viewer.exe\"";
+  ok_ = RegSetValueA(HKEY_CLASSES_ROOT, (std::string(kViewerClass) + "\\shell\\open\\command").c_str(),
+                     REG_SZ, command.c_str(), 0) == ERROR_SUCCESS &&
+        RegSetValueA(HKEY_CLASSES_ROOT, extension_.c_str(), REG_SZ, kViewerClass, 0) ==
+            ERROR_SUCCESS;
+}
+
+ScopedViewer::~ScopedViewer() {
+  if (had_previous_) {
+    RegSetValueA(HKEY_CLASSES_ROOT, extension_.c_str(), REG_SZ, previous_.c_str(), 0);
+  } else {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, extension_.c_str());
+  }
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, kViewerClass);
 }
 
 DWORD RunningWizard::ExitCode(DWORD timeout_ms) {

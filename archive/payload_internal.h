@@ -12,6 +12,16 @@ namespace archive {
 // it cannot be loaded.
 bool FindPayloadBytes(const char* name, const void** data, uint32_t* size);
 
+// The native build only (payload_bytes_native.cpp): the payloads that
+// FindPayloadBytes finds, each a packed payload archive, until set again.
+// The table and the bytes stay the caller's and must outlive their use.
+struct PayloadBytesForTesting {
+  const char* name;
+  const void* data;
+  uint32_t size;
+};
+void SetPayloadBytesForTesting(const PayloadBytesForTesting* payloads, int count);
+
 }  // namespace archive
 
 #endif  // ARCHIVE_PAYLOAD_INTERNAL_H_

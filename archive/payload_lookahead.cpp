@@ -2,8 +2,6 @@
 // in script order, within a bound on the memory they hold.
 #include "archive/payload_lookahead.h"
 
-#include <windows.h>
-
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -14,7 +12,7 @@
 #include "archive/payload_internal.h"
 #include "archive/pkware_cipher.h"
 #include "archive/zip_reader.h"
-#include "platform/win32_handles.h"
+#include "engine/sync.h"
 
 namespace archive {
 
@@ -45,10 +43,10 @@ struct Entry {
 };
 
 // Serialises starting and stopping; held while threads are joined.
-SRWLOCK g_control = SRWLOCK_INIT;
+host::Lock g_control;
 // Everything below is guarded by g_lock, except what is noted.
-SRWLOCK g_lock = SRWLOCK_INIT;
-CONDITION_VARIABLE g_changed = CONDITION_VARIABLE_INIT;
+host::Lock g_lock;
+host::Condition g_changed;
 Entry* g_entries = nullptr;
 int g_count = 0;
 int g_cursor = 0;             // entries below it belong to commands already run
@@ -56,19 +54,13 @@ uint64_t g_held = 0;          // bytes reserved by kDecoding and kReady entries
 uint32_t g_bound = 0;
 int g_takers = 0;             // threads inside TakeDecodedPayload
 std::atomic<bool> g_stopping{false};
-HANDLE g_threads[kMaxWorkers] = {};  // guarded by g_control
+void* g_threads[kMaxWorkers] = {};  // guarded by g_control
 int g_thread_count = 0;
 std::atomic<int> g_live_threads{0};
 
-class Locked {
+class Locked : public host::LockGuard {
  public:
-  explicit Locked(SRWLOCK* lock = &g_lock) : lock_(lock) { AcquireSRWLockExclusive(lock_); }
-  ~Locked() { ReleaseSRWLockExclusive(lock_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  SRWLOCK* lock_;
+  explicit Locked(host::Lock& lock = g_lock) : host::LockGuard(lock) {}
 };
 
 // Blocks are recycled: a freshly allocated block of megabytes is fresh
@@ -143,12 +135,22 @@ bool SameName(const char* a, const char* b) {
   }
 }
 
-struct ArchiveTraits {
-  using Type = ArchiveHandle*;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type handle) { CloseArchive(handle); }
+// Owns an archive opened over a payload's bytes.
+class OpenedPayload {
+ public:
+  OpenedPayload() = default;
+  ~OpenedPayload() { reset(nullptr); }
+  OpenedPayload(const OpenedPayload&) = delete;
+  OpenedPayload& operator=(const OpenedPayload&) = delete;
+  void reset(ArchiveHandle* handle) {
+    if (handle_ != nullptr) CloseArchive(handle_);
+    handle_ = handle;
+  }
+  ArchiveHandle* get() const { return handle_; }
+
+ private:
+  ArchiveHandle* handle_ = nullptr;
 };
-using OpenedPayload = platform::UniqueAny<ArchiveTraits>;
 
 // One claimed entry that a thread decodes.
 struct Job {
@@ -279,7 +281,7 @@ bool DecodeBatch(bool wait_for_memory) {
       }
       while (g_held + jobs[j].Reserved() > g_bound && running == 0 && wait_for_memory &&
              !g_stopping.load() && e.state == EntryState::kClaimed) {
-        SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
+        g_changed.Wait(g_lock);
       }
       if (e.state != EntryState::kClaimed) continue;
       if (g_stopping.load() || g_held + jobs[j].Reserved() > g_bound) {
@@ -293,7 +295,7 @@ bool DecodeBatch(bool wait_for_memory) {
       jobs[j].runs = jobs[j].ok = true;
       ++running;
     }
-    WakeAllConditionVariable(&g_changed);
+    g_changed.WakeAll();
   }
   if (running == 0) return given_back < count;
 
@@ -327,16 +329,15 @@ bool DecodeBatch(bool wait_for_memory) {
       g_held -= job.size;
       if (e.state == EntryState::kDecoding) e.state = EntryState::kFailed;
     }
-    WakeAllConditionVariable(&g_changed);
+    g_changed.WakeAll();
   }
   return true;
 }
 
-DWORD WINAPI WorkerMain(LPVOID) {
+void WorkerMain(void*) {
   while (DecodeBatch(true)) {
   }
   g_live_threads.fetch_sub(1);
-  return 0;
 }
 
 // Gives up entry `i`: its block is freed now, a decode in progress frees its
@@ -352,9 +353,7 @@ void Drop(Entry& e) {
 }
 
 int WorkerCount() {
-  SYSTEM_INFO info;
-  GetSystemInfo(&info);
-  int n = static_cast<int>(info.dwNumberOfProcessors) - 1;
+  int n = host::ProcessorCount() - 1;
   if (n < 1) n = 1;
   return n > kMaxWorkers ? kMaxWorkers : n;
 }
@@ -364,7 +363,7 @@ int WorkerCount() {
 void StartPayloadLookahead(const char* const* names, int count, uint32_t memory_bound) {
   StopPayloadLookahead();
   if (count <= 0 || !names) return;
-  Locked control(&g_control);
+  Locked control(g_control);
   Entry* entries = static_cast<Entry*>(std::calloc(static_cast<size_t>(count), sizeof(Entry)));
   if (!entries) return;
   int kept = 0;
@@ -392,7 +391,7 @@ void StartPayloadLookahead(const char* const* names, int count, uint32_t memory_
   const int workers = WorkerCount() < kept ? WorkerCount() : kept;
   for (int t = 0; t < workers; ++t) {
     g_live_threads.fetch_add(1);
-    HANDLE thread = CreateThread(nullptr, 0, WorkerMain, nullptr, 0, nullptr);
+    void* thread = host::StartThread(WorkerMain, nullptr);
     if (!thread) {
       g_live_threads.fetch_sub(1);
       break;
@@ -402,23 +401,22 @@ void StartPayloadLookahead(const char* const* names, int count, uint32_t memory_
 }
 
 void StopPayloadLookahead() {
-  Locked control(&g_control);
+  Locked control(g_control);
   {
     Locked lock;
     if (!g_entries) return;
     g_stopping.store(true);
-    WakeAllConditionVariable(&g_changed);
+    g_changed.WakeAll();
   }
   for (int t = 0; t < g_thread_count; ++t) {
-    platform::UniqueKernelHandle thread(g_threads[t]);
-    WaitForSingleObject(thread.get(), INFINITE);
+    host::JoinThread(g_threads[t]);
     g_threads[t] = nullptr;
   }
   g_thread_count = 0;
   Locked lock;
   // A command of another thread may still be looking (phases that overlap);
   // it leaves as soon as it sees the stop.
-  while (g_takers > 0) SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
+  while (g_takers > 0) g_changed.Wait(g_lock);
   for (int i = 0; i < g_count; ++i) {
     if (g_entries[i].state == EntryState::kReady) FreeBlockNow(g_entries[i].block);
   }
@@ -436,11 +434,11 @@ void StopPayloadLookahead() {
 void* TakeDecodedPayload(const char* name, uint32_t* size) {
   *size = 0;
   if (!name) return nullptr;
-  AcquireSRWLockExclusive(&g_lock);
+  g_lock.Acquire();
   int i = g_cursor;
   while (i < g_count && !SameName(g_entries[i].name, name)) ++i;
   if (i >= g_count || g_stopping.load()) {
-    ReleaseSRWLockExclusive(&g_lock);
+    g_lock.Release();
     return nullptr;
   }
   ++g_takers;
@@ -466,16 +464,16 @@ void* TakeDecodedPayload(const char* name, uint32_t* size) {
     // A decode of it is in progress. Rather than idle, this thread decodes
     // the next payloads nobody has started, when the bound leaves room.
     if (AnyWaiting()) {
-      ReleaseSRWLockExclusive(&g_lock);
+      g_lock.Release();
       const bool decoded = DecodeBatch(false);
-      AcquireSRWLockExclusive(&g_lock);
+      g_lock.Acquire();
       if (decoded || e.state != EntryState::kDecoding) continue;
     }
-    SleepConditionVariableSRW(&g_changed, &g_lock, INFINITE, 0);
+    g_changed.Wait(g_lock);
   }
   --g_takers;
-  WakeAllConditionVariable(&g_changed);
-  ReleaseSRWLockExclusive(&g_lock);
+  g_changed.WakeAll();
+  g_lock.Release();
   return block;
 }
 

@@ -11,6 +11,7 @@ endif()
 
 set(ENGINE_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer
     -fno-sanitize-recover=all)
+set(ENGINE_THREAD_SANITIZER_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
 
 # Options for code that ships inside the engine: lean, no exceptions or RTTI.
 function(engine_code_options target)
@@ -66,6 +67,17 @@ function(engine_library name)
       list(APPEND san_deps ${dep}_san)
     endforeach()
     target_link_libraries(${name}_san PUBLIC ${san_deps} ${ARG_LIBS})
+    # And one with the thread sanitizer, built only for the thread suite's
+    # tests that link it.
+    add_library(${name}_tsan STATIC EXCLUDE_FROM_ALL ${ARG_SOURCES})
+    engine_code_options(${name}_tsan)
+    target_include_directories(${name}_tsan PUBLIC ${PROJECT_SOURCE_DIR})
+    target_compile_options(${name}_tsan PRIVATE ${ENGINE_THREAD_SANITIZER_FLAGS})
+    set(tsan_deps)
+    foreach(dep IN LISTS ARG_DEPENDS)
+      list(APPEND tsan_deps ${dep}_tsan)
+    endforeach()
+    target_link_libraries(${name}_tsan PUBLIC ${tsan_deps} ${ARG_LIBS})
   endif()
 endfunction()
 
@@ -114,6 +126,30 @@ function(engine_test name)
                          TEST_PREFIX "${ARG_TEST_PREFIX}" TEST_SUFFIX .san
                          PROPERTIES LABELS sanitizer ${ARG_PROPERTIES})
   endif()
+endfunction()
+
+# engine_thread_test(<name> SOURCES ... DEPENDS portable-libs... [LIBS other-libs...])
+# A native GoogleTest binary built, with the libraries it names, under the
+# thread sanitizer, labelled "thread". A reported race fails the case.
+function(engine_thread_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;LIBS" ${ARGN})
+  if(NOT ENGINE_IS_NATIVE)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_features(${name} PRIVATE cxx_std_17)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${ENGINE_THREAD_SANITIZER_FLAGS})
+  target_link_options(${name} PRIVATE ${ENGINE_THREAD_SANITIZER_FLAGS})
+  set(tsan_deps)
+  foreach(dep IN LISTS ARG_DEPENDS)
+    list(APPEND tsan_deps ${dep}_tsan)
+  endforeach()
+  target_link_libraries(${name} PRIVATE ${tsan_deps} ${ARG_LIBS} GTest::gtest_main)
+  # halt_on_error: the first race ends the case with a failure.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS thread
+                       ENVIRONMENT "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
 endfunction()
 
 # engine_fuzzer(<name> SOURCES ... DEPENDS portable-libs... [CORPUS dir] [SECONDS n])

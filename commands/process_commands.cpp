@@ -253,8 +253,9 @@ int CommandRun(const char* args, const char* line_end) {
   if (GetArguments(3, args, line_end) < 1) return kResultSuccess;
   const char* target = Argument(0);
   const char* parameters = Argument(1);
-  if (text::FindIgnoreCase(target, ".exe") != nullptr &&
-      !text::EqualsIgnoreCase(Argument(2), kOptionElevated)) {
+  const bool program = text::FindIgnoreCase(target, ".exe") != nullptr;
+  const bool elevated = text::EqualsIgnoreCase(Argument(2), kOptionElevated);
+  if (program && !elevated) {
     // The launch takes the desktop user's token itself. It runs without
     // impersonation: starting a process with another token is a right of
     // the engine's own account, which an impersonated thread does not show.
@@ -262,15 +263,21 @@ int CommandRun(const char* args, const char* line_end) {
                ? kResultSuccess
                : kResultCannotStartProgram;
   }
-  // Documents open with their associated program; programs started here keep
-  // the engine's elevation. With "#REALUSER#" 1 the file and its association
-  // are looked up as the desktop user. A program named without a folder is
-  // taken from the system's folders, never from the engine's or the current
-  // folder, where the shell would look first.
+  // A document or web address opens for the desktop user: the program the
+  // shell picks for it must not inherit the engine's elevation.
+  if (!program && !elevated && parameters[0] == '\0') {
+    return platform::OpenAsDesktopUser(target) != platform::ShellOpen::kFailed
+               ? kResultSuccess
+               : kResultCannotStartProgram;
+  }
+  // Programs started here keep the engine's elevation: "Elevated" ones, and
+  // scripts and other programs given with parameters. With "#REALUSER#" 1 the
+  // file and its association are looked up as the desktop user. A program
+  // named without a folder is taken from the system's folders, never from the
+  // engine's or the current folder, where the shell would look first.
   platform::ScopedDesktopUser user(DesktopUserWanted());
   char found[kPathSize] = {};
-  if (text::FindIgnoreCase(target, ".exe") != nullptr &&
-      !platform::ResolveProgram(target, found, sizeof(found))) {
+  if (program && !platform::ResolveProgram(target, found, sizeof(found))) {
     return kResultCannotStartProgram;
   }
   if (found[0] != '\0') target = found;

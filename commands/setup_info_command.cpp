@@ -95,10 +95,11 @@ int CommandCreateSetupInfo(const char* args, const char* line_end) {
   platform::WriteSetupInfo(Argument(0), record);
 
   // The configuration folder of the script's program, normally the product
-  // just stored. Empty when its record cannot be read or its location flag
-  // is neither 0 nor 1 (the query then leaves the output as it is).
+  // just stored. Empty when its record cannot be read or names no folder.
   char config_path[kPathSize] = "";
-  if (!platform::GetConfigPath(GetVariableText("#PROGRAM#"), config_path)) config_path[0] = '\0';
+  char program[kVariableValueSize] = "";
+  FindVariable("#PROGRAM#", program, sizeof(program));
+  platform::GetConfigPath(program, config_path);
   SetVariable("#CONFIGPATH#", config_path);
   return kResultSuccess;
 }

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 
+#include "engine/sync.h"  // StartThread, JoinThread
+
 namespace host {
 
 // Brings `owner` to the foreground (also when it is null) and shows a message
@@ -33,14 +35,8 @@ bool TextEqualsIgnoreCase(const char* a, const char* b);
 // Changes the process's current directory. False when it could not.
 bool ChangeDirectory(const char* path);
 
-// A joinable thread running `function(argument)`. Null when it could not be
-// started.
-using ThreadFunction = void (*)(void* argument);
-void* StartThread(ThreadFunction function, void* argument);
-// Waits for the thread to end and releases it.
-void JoinThread(void* thread);
-// The same, while the calling thread keeps serving its window messages: a
-// thread that sends to the caller's windows (the engine messages) can run to
+// Waits for a thread from StartThread to end and releases it, while the
+// calling thread keeps serving its window messages: a thread that sends to the caller's windows (the engine messages) can run to
 // its end instead of waiting for ever.
 void JoinThreadServingMessages(void* thread);
 

@@ -1,9 +1,7 @@
 // The native build's host: enough of the operating system for the portable
 // core's unit tests, and nothing more.
-#include <pthread.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
@@ -18,18 +16,6 @@ namespace {
 
 MessageBoxHook g_message_box_hook = nullptr;
 void* g_message_box_context = nullptr;
-
-struct ThreadStart {
-  ThreadFunction function;
-  void* argument;
-};
-
-void* ThreadTrampoline(void* raw) {
-  ThreadStart start = *static_cast<ThreadStart*>(raw);
-  std::free(raw);
-  start.function(start.argument);
-  return nullptr;
-}
 
 }  // namespace
 
@@ -79,33 +65,6 @@ bool WriteNewFile(const char* name, const void* data, size_t size) {
 }
 
 bool ChangeDirectory(const char* path) { return chdir(path) == 0; }
-
-namespace {
-std::atomic<bool> g_thread_start_fails{false};
-}  // namespace
-
-void SetThreadStartFailsForTesting(bool fails) { g_thread_start_fails.store(fails); }
-
-void* StartThread(ThreadFunction function, void* argument) {
-  if (g_thread_start_fails.load()) return nullptr;
-  ThreadStart* start = static_cast<ThreadStart*>(std::malloc(sizeof(ThreadStart)));
-  if (start == nullptr) return nullptr;
-  start->function = function;
-  start->argument = argument;
-  pthread_t* thread = static_cast<pthread_t*>(std::malloc(sizeof(pthread_t)));
-  if (thread == nullptr || pthread_create(thread, nullptr, ThreadTrampoline, start) != 0) {
-    std::free(thread);
-    std::free(start);
-    return nullptr;
-  }
-  return thread;
-}
-
-void JoinThread(void* thread) {
-  pthread_t* handle = static_cast<pthread_t*>(thread);
-  pthread_join(*handle, nullptr);
-  std::free(handle);
-}
 
 // The native build has no window messages to serve.
 void JoinThreadServingMessages(void* thread) { JoinThread(thread); }

@@ -1,28 +1,10 @@
 // The Windows host of the portable core.
 #include <windows.h>
 
-#include <atomic>
-
 #include "engine/host.h"
 #include "engine/host_testing.h"
 
 namespace host {
-
-namespace {
-
-struct ThreadStart {
-  ThreadFunction function;
-  void* argument;
-};
-
-DWORD WINAPI ThreadTrampoline(LPVOID raw) {
-  ThreadStart start = *static_cast<ThreadStart*>(raw);
-  HeapFree(GetProcessHeap(), 0, raw);
-  start.function(start.argument);
-  return 0;
-}
-
-}  // namespace
 
 int ShowMessageBox(void* owner, const char* text, const char* caption, unsigned style) {
   HWND window = static_cast<HWND>(owner);
@@ -52,32 +34,6 @@ bool TextEqualsIgnoreCase(const char* a, const char* b) {
 }
 
 bool ChangeDirectory(const char* path) { return SetCurrentDirectoryA(path) != 0; }
-
-namespace {
-std::atomic<bool> g_thread_start_fails{false};
-}  // namespace
-
-void SetThreadStartFailsForTesting(bool fails) { g_thread_start_fails.store(fails); }
-
-void* StartThread(ThreadFunction function, void* argument) {
-  if (g_thread_start_fails.load()) return nullptr;
-  void* raw = HeapAlloc(GetProcessHeap(), 0, sizeof(ThreadStart));
-  if (raw == nullptr) return nullptr;
-  ThreadStart* start = static_cast<ThreadStart*>(raw);
-  start->function = function;
-  start->argument = argument;
-  HANDLE thread = CreateThread(nullptr, 0, ThreadTrampoline, start, 0, nullptr);
-  if (thread == nullptr) {
-    HeapFree(GetProcessHeap(), 0, raw);
-    return nullptr;
-  }
-  return thread;
-}
-
-void JoinThread(void* thread) {
-  WaitForSingleObject(static_cast<HANDLE>(thread), INFINITE);
-  CloseHandle(static_cast<HANDLE>(thread));
-}
 
 void JoinThreadServingMessages(void* thread) {
   HANDLE handle = static_cast<HANDLE>(thread);

@@ -5,9 +5,13 @@
 // Lookups take the first matching record; redefinition overwrites a record in
 // place, so a variable keeps its position for the life of the process.
 //
-// The table has no lock. Threads share it by discipline: while phase 1 runs on
-// the worker thread, the interface thread touches the table only inside the
-// handlers of the worker's synchronous engine messages.
+// Threads share the table: while phase 1 runs on the worker thread, the
+// interface thread expands texts and reads variables. Every operation below
+// holds the table's lock for its duration, so each one sees the table whole.
+// Records never move once created: a text from GetVariableText stays valid
+// for the life of the process, but a later SetVariable of the same name, on
+// any thread, rewrites it in place. A thread that needs a value across other
+// calls while another thread may set it copies it out with FindVariable.
 #ifndef ENGINE_VARIABLES_H_
 #define ENGINE_VARIABLES_H_
 
@@ -32,7 +36,8 @@ int SetVariable(const char* name, const char* value);
 int FindVariable(const char* name, char* buffer = nullptr, size_t buffer_size = 0);
 
 // The stored value, or "" when the variable is not defined. The text belongs
-// to the table.
+// to the table and stays at its place for the life of the process; it reads
+// the variable's current value, which a later SetVariable may change.
 const char* GetVariableText(const char* name);
 
 // The value read as a decimal number when it was set (strtod rules; text that

@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <cstring>
+
 #include "engine/fixed_string.h"
 #include "platform/clock.h"
 #include "platform/program_search.h"
@@ -55,6 +58,23 @@ bool BuildCommandLine(const char* program, const char* parameters, wchar_t* wide
     return false;
   }
   return MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, static_cast<int>(kCommandLineSize)) > 0;
+}
+
+// `target` as the command line of the shell's program, "\"explorer\" \"target\"",
+// as UTF-16. False when it would not fit or the target holds a quote, which
+// would end the argument early.
+bool BuildShellOpenCommandLine(const char* shell, const char* target, wchar_t* wide) {
+  if (std::strchr(target, '"') != nullptr) return false;
+  char narrow[kCommandLineSize];
+  if (!text::FormatBounded(narrow, sizeof(narrow), "\"%s\" \"%s\"", shell, target)) return false;
+  return MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, static_cast<int>(kCommandLineSize)) > 0;
+}
+
+std::atomic<ShellOpen> g_last_shell_open{ShellOpen::kFailed};
+
+ShellOpen Opened(ShellOpen route) {
+  g_last_shell_open.store(route);
+  return route;
 }
 
 }  // namespace
@@ -136,6 +156,45 @@ int LaunchAsDesktopUser(const char* program, const char* parameters, DWORD* exit
   }
   return 0;
 }
+
+ShellOpen OpenAsDesktopUser(const char* target) {
+  if (target == nullptr || target[0] == '\0') return Opened(ShellOpen::kFailed);
+  auto create_with_token =
+      GetSystemFunction<CreateProcessWithTokenWFn>("advapi32.dll", "CreateProcessWithTokenW");
+  UniqueKernelHandle token(create_with_token != nullptr ? OpenDesktopUserPrimaryToken() : nullptr);
+  if (!token) {
+    HINSTANCE result = ShellExecuteA(nullptr, nullptr, target, nullptr, nullptr, SW_SHOWNORMAL);
+    return Opened(reinterpret_cast<INT_PTR>(result) > 32 ? ShellOpen::kByEngine : ShellOpen::kFailed);
+  }
+  char shell[MAX_PATH];
+  const UINT length = GetWindowsDirectoryA(shell, sizeof(shell));
+  if (length == 0 || length >= sizeof(shell) ||
+      !text::AppendBounded(shell, sizeof(shell), "\\explorer.exe")) {
+    return Opened(ShellOpen::kFailed);
+  }
+  wchar_t wide_shell[kProgramPathSize];
+  wchar_t command_line[kCommandLineSize];
+  if (MultiByteToWideChar(CP_ACP, 0, shell, -1, wide_shell, static_cast<int>(kProgramPathSize)) == 0 ||
+      !BuildShellOpenCommandLine(shell, target, command_line)) {
+    return Opened(ShellOpen::kFailed);
+  }
+  // The shell's program gets no standard handles: one that lives on (a
+  // browser window it opened) must not hold the output pipes of whoever
+  // started the engine, a deployment tool that waits for them to close.
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  PROCESS_INFORMATION info = {};
+  if (!create_with_token(token.get(), 0, wide_shell, command_line, 0, nullptr, nullptr, &startup,
+                         &info)) {
+    return Opened(ShellOpen::kFailed);
+  }
+  UniqueKernelHandle process(info.hProcess);
+  UniqueKernelHandle thread(info.hThread);
+  return Opened(ShellOpen::kAsDesktopUser);
+}
+
+ShellOpen LastShellOpenForTesting() { return g_last_shell_open.load(); }
 
 void PumpMessages() {
   MSG message;

@@ -43,6 +43,26 @@ HANDLE OpenDesktopUserPrimaryToken();
 // success, 1 on failure.
 int LaunchAsDesktopUser(const char* program, const char* parameters, DWORD* exit_code);
 
+// How OpenAsDesktopUser handed a target over.
+enum class ShellOpen {
+  kAsDesktopUser,  // started for the desktop user, through the shell's program
+  kByEngine,       // no desktop user: opened by the engine's own shell call
+  kFailed,         // nothing could be started
+};
+
+// Opens `target` (a document, a folder or a web address) the way the shell
+// opens it on a double-click, for the desktop user: the program the shell
+// picks (a browser, a viewer) must not inherit the engine's elevation, where
+// a web page or a document could exploit it. The shell's own program
+// (explorer.exe, from the Windows folder) is started with the desktop user's
+// token and opens the target. Only when there is no desktop user (no shell
+// window) or no way to start a process with another token does the engine's
+// own shell open it, as an elevated program would (kByEngine).
+ShellOpen OpenAsDesktopUser(const char* target);
+
+// The route of the last OpenAsDesktopUser, for tests.
+ShellOpen LastShellOpenForTesting();
+
 // Removes and dispatches every message waiting in the calling thread's queue.
 void PumpMessages();
 

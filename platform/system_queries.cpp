@@ -135,7 +135,7 @@ bool WriteSetupInfo(const char* program, const uint8_t* record) {
                         static_cast<DWORD>(setup_info::kRecordSize)) == ERROR_SUCCESS;
 }
 
-void DeriveConfigPath(const uint8_t* record, const char* program, char* output) {
+bool DeriveConfigPath(const uint8_t* record, const char* program, char* output) {
   char path[kPathSize];
   bool fits = true;
   switch (setup_info::ReadInt16(record, setup_info::kLocationOffset)) {
@@ -159,18 +159,21 @@ void DeriveConfigPath(const uint8_t* record, const char* program, char* output) 
       break;
     }
     default:
-      return;  // any other location leaves the output as it was
+      // A location this engine does not know (an undefined "#CUSTOMLOC#"
+      // is stored as 0xFFFF) names no folder.
+      fits = false;
+      break;
   }
   text::CopyBounded(output, kPathSize, fits ? path : "");
+  return fits;
 }
 
-
 bool GetConfigPath(const char* program, char* output) {
+  output[0] = '\0';
   uint8_t record[setup_info::kRecordSize] = {};
   if (!ReadSetupInfo(program, record)) return false;
   ScopedDesktopUser desktop_user(true);
-  DeriveConfigPath(record, program, output);
-  return true;
+  return DeriveConfigPath(record, program, output);
 }
 
 }  // namespace platform

@@ -45,16 +45,18 @@ bool ReadSetupInfo(const char* program, uint8_t* record);
 bool WriteSetupInfo(const char* program, const uint8_t* record);
 
 // Derives the configuration folder of `program` from its record into
-// `output` (260 bytes). False, output untouched, when there is no record.
+// `output` (260 bytes). False, with `output` empty, when there is no record
+// or it names no folder (DeriveConfigPath).
 bool GetConfigPath(const char* program, char* output);
 
 // The configuration folder that `record` (1328 bytes) gives `program`: the
 // application-data folder plus "\Corvanta\<program>" (location flag 0), or
 // the custom path with "\<user name>" for per-user folders (location flag
 // 1), both of the thread's current identity, so callers act as the desktop
-// user around it. Any other location flag leaves `output` (260 bytes)
-// untouched; a folder that does not fit gives an empty text.
-void DeriveConfigPath(const uint8_t* record, const char* program, char* output);
+// user around it. `output` (260 bytes) is always written: false, with an
+// empty text, for any other location flag and for a folder that does not
+// fit in 259 characters.
+bool DeriveConfigPath(const uint8_t* record, const char* program, char* output);
 
 }  // namespace platform
 

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs every test suite and prints each suite's pass/fail counts:
-# native unit tests, the same tests with ASan/UBSan, the fuzzers, and the
+# native unit tests, the same tests with ASan/UBSan, the fuzzers, the
+# threaded parts under the thread sanitizer, and the
 # Windows tests under Wine (with real windows under Xvfb).
 # Exits non-zero when any suite fails.
 set -u
@@ -34,6 +35,7 @@ run_suite() {  # name build-dir ctest-args...
 run_suite native "$ROOT/build/native" -L '^native$' -j "$JOBS"
 run_suite sanitizer "$ROOT/build/native" -L '^sanitizer$' -j "$JOBS"
 run_suite fuzz "$ROOT/build/native" -L '^fuzz$' -j "$JOBS"
+run_suite thread "$ROOT/build/native" -L '^thread$' -j "$JOBS"
 
 . "$ROOT/scripts/wine-env.sh"
 wine_start

@@ -20,6 +20,17 @@ bool IsDots(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
+// A path that names one folder wherever the engine runs: a drive with its
+// root ("C:\\...") or a share ("\\\\server\\..."). An empty path would make
+// the listings below read "\\*.*", the root of the current drive, and a
+// relative one a folder that depends on the current folder.
+bool IsAbsoluteFolder(const char* path) {
+  if (path == nullptr) return false;
+  const bool letter = (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+  if (letter && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) return true;
+  return path[0] == '\\' && path[1] == '\\' && path[2] != '\0';
+}
+
 bool IsFolder(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -28,6 +39,7 @@ bool IsFolder(const char* path) {
 }  // namespace
 
 uint64_t FolderSize(const char* folder) {
+  if (!IsAbsoluteFolder(folder)) return 0;
   char pattern[kPathSize];
   if (!text::FormatBounded(pattern, sizeof(pattern), "%s\\*.*", folder)) return 0;
   WIN32_FIND_DATAA entry;
@@ -50,6 +62,7 @@ uint64_t FolderSize(const char* folder) {
 }
 
 bool FolderHoldsOnly(const char* folder, const char* file_name) {
+  if (!IsAbsoluteFolder(folder)) return true;
   char pattern[kPathSize];
   if (!text::FormatBounded(pattern, sizeof(pattern), "%s\\*.*", folder)) return true;
   WIN32_FIND_DATAA entry;

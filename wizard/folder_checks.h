@@ -11,11 +11,13 @@ namespace wizard {
 // The summed size of every file below `folder`, in bytes, each file with its
 // whole 64-bit size. Links to other folders (reparse points) are not
 // followed; entries whose path would not fit 259 characters are skipped.
+// An empty or relative path measures nothing (0): only a folder given with
+// its drive or share is walked.
 uint64_t FolderSize(const char* folder);
 
 // True when `folder` holds no entry other than "." , ".." and `file_name`
 // (compared without regard to case). A folder that cannot be listed counts
-// as holding nothing else.
+// as holding nothing else, and so does an empty or relative path.
 bool FolderHoldsOnly(const char* folder, const char* file_name);
 
 // 0 when the desktop user can create a file in `folder`, 1 when not. The

@@ -1,8 +1,7 @@
 #include "wizard/link_control.h"
 
-#include <shellapi.h>
-
 #include "engine/fixed_string.h"
+#include "platform/desktop_user.h"
 
 namespace wizard {
 
@@ -32,9 +31,11 @@ void Paint(HWND control, const LinkRecord& record) {
   EndPaint(control, &paint);
 }
 
+// The browser or viewer runs as the desktop user, never with the engine's
+// elevation.
 void OpenTarget(HWND control, const LinkRecord& record) {
   InvalidateRect(control, nullptr, TRUE);
-  ShellExecuteA(nullptr, nullptr, record.target, nullptr, nullptr, SW_SHOWNORMAL);
+  platform::OpenAsDesktopUser(record.target);
 }
 
 LRESULT CALLBACK LinkProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -33,8 +33,10 @@ void InitSetup(HWND page) {
   SetDlgItemTextA(page, kDescription, description);
 }
 
+// The settings and data folder; the page's "<Unknown>" stays when the
+// stored record is missing or names no folder this engine knows.
 void InitUninstall(HWND page) {
-  char folder[engine::kPathSize];
+  char folder[engine::kPathSize] = "";
   if (platform::GetConfigPath(engine::GetVariableText("#PROGRAM#"), folder)) {
     SetDlgItemTextA(page, kSettingsFolderText, folder);
   }

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "commands/process_commands.h"
 #include "engine/result_codes.h"
 #include "engine/variables.h"
+#include "platform/desktop_user.h"
 #include "tests/commands/process_test_support.h"
 
 namespace {
@@ -69,6 +71,59 @@ TEST_F(ProcessCommandTest, RunStartsProgramsDeElevatedUnlessElevated) {
   EXPECT_FALSE(FileExists(report1));
   EXPECT_TRUE(window_.texts.empty());  // Run shows no status
   EXPECT_EQ(0, RunCommand(engine::CommandRun, ""));
+}
+
+// Documents open for the desktop user: the shell's program is started with
+// that user's token and opens them, so that the viewer does not inherit the
+// engine's elevation. (Wine starts every process with its parent's token,
+// whatever token it is handed, so here the route shows, not the token: the
+// viewer is started by the shell's program, not by the engine.) Without a
+// desktop user the engine opens them itself, as before, and so it does with
+// "Elevated".
+TEST_F(ProcessCommandTest, DocumentsOpenForTheDesktopUser) {
+  // An association of this test's own: its documents open with the helper,
+  // which reports beside the document.
+  const std::string extension = "." + UniqueName("doc");
+  const std::string prog_id = "CorvantaTest" + extension.substr(1);
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, extension.c_str(), REG_SZ, prog_id.c_str(), 0),
+            ERROR_SUCCESS);
+  const std::string open = "\"" + Child() + "\" report \"%1.txt\"";
+  ASSERT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, (prog_id + "\\shell\\open\\command").c_str(), REG_SZ,
+                         open.c_str(), 0),
+            ERROR_SUCCESS);
+  struct Case {
+    const char* label;
+    bool with_shell;
+    const char* options;
+    bool by_engine;  // the viewer's parent is this process
+    platform::ShellOpen route;
+  };
+  const Case cases[] = {
+      {"desktop user", true, "", false, platform::ShellOpen::kAsDesktopUser},
+      {"no desktop shell", false, "", true, platform::ShellOpen::kByEngine},
+      // "Elevated" never asks for the desktop user: the route stays.
+      {"elevated", true, ", \"\", Elevated", true, platform::ShellOpen::kByEngine},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::unique_ptr<commands_test::DesktopShellWindow> shell;
+    if (c.with_shell) {
+      shell = std::make_unique<commands_test::DesktopShellWindow>();
+      ASSERT_TRUE(shell->ok());
+    }
+    const std::string document = folder_ + "\\doc" + std::to_string(++n) + extension;
+    std::ofstream(document) << "text";
+    EXPECT_EQ(0, RunCommand(engine::CommandRun, "\"" + document + "\"" + c.options));
+    EXPECT_EQ(platform::LastShellOpenForTesting(), c.route);
+    if (!WaitForFile(document + ".txt", 20)) {
+      ADD_FAILURE() << "the document was not opened";
+      continue;
+    }
+    EXPECT_EQ(ReadReport(document + ".txt").parent == GetCurrentProcessId(), c.by_engine);
+  }
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, prog_id.c_str());
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, extension.c_str());
 }
 
 }  // namespace

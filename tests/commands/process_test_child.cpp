@@ -1,8 +1,10 @@
 // A small program that the process command tests start.
 //
 //   process_test_child exit <code>            ends with <code> (decimal or 0x hex)
-//   process_test_child report <file>          writes its working folder and the
+//   process_test_child report <file>          writes its working folder, the
 //                                             show flags it was started with
+//                                             and the process id of the
+//                                             program that started it
 //   process_test_child sleep <file>           writes its process id, then sleeps
 //                                             (ends with 0 after 60 s)
 //   process_test_child window <title> obey|ignore
@@ -11,6 +13,7 @@
 //                                             (obey) or does not (ignore); it
 //                                             gives up by itself after 120 s
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +65,21 @@ bool WriteTextFile(const char* path, const char* text) {
   return ok && MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
+// The process id of the program that started this one (0 when unknown).
+// It stays known after that program has ended.
+unsigned long ParentProcessId() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  unsigned long parent = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  CloseHandle(snapshot);
+  return parent;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -76,9 +94,9 @@ int main(int argc, char** argv) {
     startup.cb = sizeof(startup);
     GetStartupInfoA(&startup);
     char text[MAX_PATH + 64];
-    snprintf(text, sizeof(text), "%s\n%d\n%u\n", folder,
+    snprintf(text, sizeof(text), "%s\n%d\n%u\n%lu\n", folder,
              (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? 1 : 0,
-             static_cast<unsigned>(startup.wShowWindow));
+             static_cast<unsigned>(startup.wShowWindow), ParentProcessId());
     return WriteTextFile(argv[2], text) ? 0 : 101;
   }
   if (strcmp(argv[1], "sleep") == 0) {

@@ -31,7 +31,7 @@ ChildReport ReadReport(const std::string& path) {
   std::istringstream in(ReadFile(path));
   ChildReport report;
   std::getline(in, report.folder);
-  in >> report.uses_show_window >> report.show_window;
+  in >> report.uses_show_window >> report.show_window >> report.parent;
   return report;
 }
 

@@ -18,11 +18,12 @@ std::string ReadFile(const std::string& path);
 bool WaitForFile(const std::string& path, int seconds);
 
 // The report of "process_test_child report": working folder, whether a show
-// mode was given, the show mode.
+// mode was given, the show mode, the process id of the program that started it.
 struct ChildReport {
   std::string folder;
   int uses_show_window = -1;
   int show_window = -1;
+  unsigned long parent = 0;
 };
 ChildReport ReadReport(const std::string& path);
 

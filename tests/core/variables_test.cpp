@@ -47,6 +47,28 @@ TEST_F(VariablesTest, LookupIsCaseSensitiveAndFirstMatchWins) {
   EXPECT_STREQ(engine::GetVariableText("#P#and more"), "short");
 }
 
+// A text the table handed out stays where it is while the table grows: a
+// caller may hold it across later SetVariable calls (the finish page keeps
+// "#PROGRAM#" while it stores the options), and may even pass it back in as a
+// value. (The sanitized build reports a read of moved memory at once.)
+TEST_F(VariablesTest, HandedOutTextsStayValidWhileTheTableGrows) {
+  engine::SetVariable("#PROGRAM#", "Pebblenote");
+  for (int i = 1; i < 16; ++i) engine::SetVariable(("#PAD" + std::to_string(i) + "#").c_str(), "x");
+  ASSERT_EQ(engine::VariableCount(), 16);  // full: the next record needs room
+  const char* program = engine::GetVariableText("#PROGRAM#");
+  EXPECT_EQ(engine::SetVariable("#COPY#", program), 16);
+  for (int i = 0; i < 100; ++i) engine::SetVariable(("#MORE" + std::to_string(i) + "#").c_str(), "y");
+  EXPECT_EQ(program, engine::GetVariableText("#PROGRAM#"));
+  EXPECT_STREQ(program, "Pebblenote");
+  EXPECT_STREQ(engine::GetVariableText("#COPY#"), "Pebblenote");
+  EXPECT_STREQ(engine::VariableNameAt(16), "#COPY#");
+  EXPECT_STREQ(engine::VariableValueAt(116), "y");
+  EXPECT_EQ(engine::VariableValueAt(117), nullptr);
+  // A record set from its own text keeps it.
+  engine::SetVariable("#COPY#", engine::GetVariableText("#COPY#"));
+  EXPECT_STREQ(engine::GetVariableText("#COPY#"), "Pebblenote");
+}
+
 TEST_F(VariablesTest, EmptyNameIsRefused) {
   EXPECT_EQ(engine::SetVariable("", "x"), -1);
   EXPECT_EQ(engine::VariableCount(), 0);

@@ -161,24 +161,26 @@ std::string AppDataFolder() {
 }
 
 TEST(SetupInfoQueriesTest, ReadsRecordsAndDerivesTheConfigurationFolder) {
-  const std::string kUntouched = "untouched";
+  // The configuration folder is derived, or the query fails with an empty
+  // output: never a success that leaves the caller's buffer as it was.
   struct Case {
     const char* label;
     std::vector<uint8_t> record;
-    bool found;
-    std::string config_path;  // expected output; kUntouched when left alone
+    bool found;          // the record is read
+    bool derived;        // a folder is derived from it
+    std::string config_path;
   };
   const std::string user = UserName();
   std::vector<Case> cases = {
-      {"appdata", MakeRecord(1, 0, 1, "D:\\Cfg"), true, ""},
-      {"custom per user", MakeRecord(1, 1, 1, "D:\\Cfg"), true, "D:\\Cfg\\" + user},
-      {"custom shared", MakeRecord(1, 1, 0, "D:\\Cfg"), true, "D:\\Cfg"},
-      {"undefined location", MakeRecord(1, -1, 0, "D:\\Cfg"), true, kUntouched},
-      {"location 2", MakeRecord(1, 2, 1, "D:\\Cfg"), true, kUntouched},
-      {"format 2", MakeRecord(2, 1, 0, "D:\\Cfg"), false, kUntouched},
-      {"format 0", MakeRecord(0, 1, 0, "D:\\Cfg"), false, kUntouched},
+      {"appdata", MakeRecord(1, 0, 1, "D:\\Cfg"), true, true, ""},
+      {"custom per user", MakeRecord(1, 1, 1, "D:\\Cfg"), true, true, "D:\\Cfg\\" + user},
+      {"custom shared", MakeRecord(1, 1, 0, "D:\\Cfg"), true, true, "D:\\Cfg"},
+      {"undefined location", MakeRecord(1, -1, 0, "D:\\Cfg"), true, false, ""},
+      {"location 5", MakeRecord(1, 5, 1, "D:\\Cfg"), true, false, ""},
+      {"format 2", MakeRecord(2, 1, 0, "D:\\Cfg"), false, false, ""},
+      {"format 0", MakeRecord(0, 1, 0, "D:\\Cfg"), false, false, ""},
       {"custom path fills the field", MakeRecord(1, 1, 1, std::string(259, 'p').c_str()), true,
-       ""},
+       false, ""},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.label);
@@ -193,8 +195,8 @@ TEST(SetupInfoQueriesTest, ReadsRecordsAndDerivesTheConfigurationFolder) {
     EXPECT_EQ(memcmp(record, c.record.data(), sizeof(record)), 0);
 
     char output[260];
-    strcpy(output, kUntouched.c_str());
-    EXPECT_EQ(GetConfigPath(value.name(), output), c.found);
+    strcpy(output, "untouched");
+    EXPECT_EQ(GetConfigPath(value.name(), output), c.derived);
     EXPECT_EQ(output, c.config_path);
   }
 }
@@ -236,7 +238,7 @@ TEST(SetupInfoQueriesTest, ValuesOfOtherLengthsAndMissingValues) {
   EXPECT_FALSE(ReadSetupInfo(missing.c_str(), record));
   strcpy(output, "untouched");
   EXPECT_FALSE(GetConfigPath(missing.c_str(), output));
-  EXPECT_STREQ(output, "untouched");
+  EXPECT_STREQ(output, "");
 }
 
 TEST(SetupInfoQueriesTest, ConfigurationFolderThatWouldNotFitIsEmpty) {
@@ -245,7 +247,7 @@ TEST(SetupInfoQueriesTest, ConfigurationFolderThatWouldNotFitIsEmpty) {
   RecordValue value(platform_test::UniqueName("Long") + std::string(250, 'n'));
   value.Write(MakeRecord(1, 0, 0, ""));
   char output[260] = "untouched";
-  EXPECT_TRUE(GetConfigPath(value.name(), output));
+  EXPECT_FALSE(GetConfigPath(value.name(), output));
   EXPECT_STREQ(output, "");
 }
 

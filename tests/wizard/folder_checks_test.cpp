@@ -142,4 +142,20 @@ TEST(FolderChecks, FolderHoldingOnlyTheUninstaller) {
   EXPECT_TRUE(wizard::FolderHoldsOnly((folder / "Missing").c_str(), "Uninstall.exe"));
 }
 
+// An empty install path (a stored record's empty field, a script that sets
+// it empty) or a relative one must not turn into the current drive's root or
+// a folder that depends on the current folder.
+TEST(FolderChecks, EmptyAndRelativePathsNameNoFolder) {
+  PrivateFolder folder("Relative");
+  ASSERT_TRUE(CreateDirectoryA((folder / "Product").c_str(), nullptr));
+  ASSERT_TRUE(WriteFile(folder / "Product\\left.txt", std::string(3000, 'x')));
+  folder.Enter();  // a folder of drive C:, whose root holds the system's files
+  for (const char* path : {"", "Product", ".\\Product", "\\", "C:Product"}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(wizard::FolderSize(path), 0u);
+    EXPECT_TRUE(wizard::FolderHoldsOnly(path, "Uninstall.exe"));
+  }
+  EXPECT_EQ(wizard::FolderSize((folder / "Product").c_str()), 3000u);
+}
+
 }  // namespace

@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -26,16 +28,26 @@ using test_support::PrivateFolder;
 
 constexpr DWORD kTimeoutMs = 20000;
 
+// The window's text. A wizard thread that does not answer within a few
+// seconds gives an empty text, so that the driver's wait can run out.
 std::string Text(HWND window) {
   char text[4096] = {};
-  if (window != nullptr) SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+  DWORD_PTR ignored = 0;
+  if (window != nullptr) {
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+  }
   return text;
 }
 
-// Finds the wizard's windows in the thread that runs it.
+// Finds the wizard's windows in the thread that runs it. A wait that runs
+// out fails the test, says what it waited for, and ends the driver's work:
+// every later wait gives up at once, and the wizard is ended (WizardRun::Run).
 class Driver {
  public:
   explicit Driver(DWORD thread) : thread_(thread) {}
+
+  bool failed() const { return failed_.load(); }
 
   HWND Frame() const { return FindTop(false); }
   HWND Box() const { return FindTop(true); }
@@ -52,15 +64,15 @@ class Driver {
   // Waits for a visible page whose title (1002) is `title`.
   HWND WaitForPage(const std::string& title) const {
     HWND page = nullptr;
-    Wait([&] {
+    const bool found = Wait("the page \"" + title + "\"", [&] {
       page = Page();
       return page != nullptr && Text(GetDlgItem(page, 1002)) == title;
     });
-    return page;
+    return found ? page : nullptr;
   }
   HWND WaitForBox() const {
     HWND box = nullptr;
-    Wait([&] { return (box = Box()) != nullptr; });
+    Wait("a message box", [&] { return (box = Box()) != nullptr; });
     return box;
   }
   static void Click(HWND dialog, int id) {
@@ -68,11 +80,20 @@ class Driver {
   }
   // The box's text, then a click on `button`; returns once the box is gone,
   // so that the next box looked for is a new one.
-  static std::string Answer(HWND box, int button) {
+  std::string Answer(HWND box, int button) const {
     std::string text = Text(GetDlgItem(box, 0xFFFF));
     Click(box, button);
-    Wait([&] { return !IsWindow(box); });
+    Wait("the box \"" + text + "\" to close", [&] { return !IsWindow(box); });
     return text;
+  }
+
+  // What the wizard shows now, for failure messages.
+  std::string Describe() const {
+    HWND box = Box();
+    if (box != nullptr) return "a box saying \"" + Text(GetDlgItem(box, 0xFFFF)) + "\"";
+    HWND page = Page();
+    if (page != nullptr) return "the page \"" + Text(GetDlgItem(page, 1002)) + "\"";
+    return Frame() != nullptr ? "the frame without a page" : "no wizard window";
   }
 
  private:
@@ -97,13 +118,60 @@ class Driver {
     EnumThreadWindows(thread_, Visit, reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
-  static void Wait(const std::function<bool()>& done) {
+  bool Wait(const std::string& what, const std::function<bool()>& done) const {
     const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < kTimeoutMs) Sleep(20);
+    while (!failed_.load()) {
+      if (done()) return true;
+      if (GetTickCount() - start >= kTimeoutMs) {
+        failed_.store(true);
+        ADD_FAILURE() << "waited " << kTimeoutMs << " ms for " << what << "; the wizard shows "
+                      << Describe();
+        break;
+      }
+      Sleep(20);
+    }
+    return false;
   }
 
   DWORD thread_;
+  mutable std::atomic<bool> failed_{false};
 };
+
+// Ends a wizard that is still open once the driver is done, so that a failed
+// or forgotten step never leaves the test waiting: after a failure at once,
+// else after the time a wizard needs to close. The wizard's thread leaves its
+// modal loops on WM_QUIT; should even that not end it, the test program ends.
+void EndWizardLeftOpen(const Driver& driver, DWORD wizard_thread, const std::atomic<bool>& ended) {
+  const DWORD start = GetTickCount();
+  while (!ended.load() && !driver.failed() && !::testing::Test::HasFatalFailure() &&
+         GetTickCount() - start < kTimeoutMs) {
+    Sleep(20);
+  }
+  if (ended.load()) return;
+  ADD_FAILURE() << "the wizard was still open after the driver's steps, showing "
+                << driver.Describe();
+  for (int attempt = 0; attempt < 100 && !ended.load(); ++attempt) {
+    PostThreadMessageA(wizard_thread, WM_QUIT, 0, 0);
+    Sleep(100);
+  }
+  if (!ended.load()) {
+    fprintf(stderr, "the wizard does not end: giving up the test program\n");
+    fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+  }
+}
+
+// Writes a licence file and names it in "#EULA#", so that the licence page
+// can be passed.
+void UseLicence(const PrivateFolder& folder) {
+  const std::string licence = folder / "Licence.txt";
+  HANDLE file = CreateFileA(licence.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, "terms", 5, &written, nullptr);
+  CloseHandle(file);
+  engine::SetVariable("#EULA#", licence.c_str());
+}
 
 class WizardRun : public ::testing::Test {
  protected:
@@ -128,13 +196,25 @@ class WizardRun : public ::testing::Test {
   }
 
   // Runs the wizard in this thread while `drive` runs on a driver thread.
-  wizard::WizardOutcome Run(const std::function<void(const Driver&)>& drive) {
+  // Whatever `drive` does, the wizard is ended when it returns.
+  wizard::WizardOutcome Run(const std::function<void(const Driver&)>& drive,
+                            bool uninstall_mode = false) {
     Driver driver(GetCurrentThreadId());
-    std::thread thread([&] { drive(driver); });
-    const wizard::WizardInputs inputs = {GetModuleHandleA(nullptr), false, "www.example.com",
-                                         "https://www.example.com"};
+    std::atomic<bool> ended{false};
+    const DWORD wizard_thread = GetCurrentThreadId();
+    std::thread thread([&] {
+      drive(driver);
+      EndWizardLeftOpen(driver, wizard_thread, ended);
+    });
+    const wizard::WizardInputs inputs = {GetModuleHandleA(nullptr), uninstall_mode,
+                                         "www.example.com", "https://www.example.com"};
     const wizard::WizardOutcome outcome = wizard::RunWizard(inputs);
+    ended.store(true);
     thread.join();
+    // A WM_QUIT that arrived as the wizard ended must not end the next one.
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
     return outcome;
   }
 
@@ -160,7 +240,7 @@ TEST_F(WizardRun, UpgradeNoteIsShownLiterallyAndItsCancelEndsTheWizard) {
     Driver::Click(page, 1);
     HWND box = driver.WaitForBox();
     caption = Text(box);
-    note = Driver::Answer(box, IDCANCEL);
+    note = driver.Answer(box, IDCANCEL);
   });
   EXPECT_EQ(frame_caption, "Setup - " + product_ + " v2.4");
   EXPECT_EQ(caption, "Setup");
@@ -191,11 +271,11 @@ TEST_F(WizardRun, LicenceFromAFileWithBareLineFeedsAndNoAfterAQuestion) {
     page = driver.WaitForPage("License Agreement");
     shown_again = Text(GetDlgItem(page, 1008));
     Driver::Click(page, 2);  // "No": the question, answered No, keeps the page
-    Driver::Answer(driver.WaitForBox(), IDNO);
+    driver.Answer(driver.WaitForBox(), IDNO);
     page = driver.WaitForPage("License Agreement");
     stayed = page != nullptr;
     Driver::Click(page, 2);
-    question = Driver::Answer(driver.WaitForBox(), IDYES);
+    question = driver.Answer(driver.WaitForBox(), IDYES);
   });
   EXPECT_EQ(shown, "FIRST LINE\r\nsecond line\r\n\r\nlast line");
   EXPECT_EQ(shown_again, shown);
@@ -208,20 +288,14 @@ TEST_F(WizardRun, LicenceFromAFileWithBareLineFeedsAndNoAfterAQuestion) {
 
 TEST_F(WizardRun, AWorkerThatCannotStartShowsCode14AndEndsTheWizard) {
   PrivateFolder folder("WizardThread");
-  const std::string licence = folder / "Licence.txt";
-  HANDLE file = CreateFileA(licence.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  WriteFile(file, "terms", 5, &written, nullptr);
-  CloseHandle(file);
-  engine::SetVariable("#EULA#", licence.c_str());  // no "#ASKPATH#": on to the installing page
+  UseLicence(folder);  // no "#ASKPATH#": on to the installing page
 
   std::string message;
   host::SetThreadStartFailsForTesting(true);
   const wizard::WizardOutcome outcome = Run([&](const Driver& driver) {
     Driver::Click(driver.WaitForPage(Title()), 1);
     Driver::Click(driver.WaitForPage("License Agreement"), 1);
-    message = Driver::Answer(driver.WaitForBox(), IDOK);
+    message = driver.Answer(driver.WaitForBox(), IDOK);
   });
   host::SetThreadStartFailsForTesting(false);
   EXPECT_EQ(message,
@@ -229,6 +303,70 @@ TEST_F(WizardRun, AWorkerThatCannotStartShowsCode14AndEndsTheWizard) {
             "corrupt!");
   EXPECT_EQ(outcome.end, wizard::WizardEnd::kFailed);
   EXPECT_EQ(outcome.result_code, engine::kResultThreadFailed);
+}
+
+// Finish stores the options while the variable table grows (each option the
+// script does not offer is added as "0"): the record keeps the product's
+// name and gets the options chosen, and a text the table handed out before
+// still reads right. The install path is empty, as a script may leave it:
+// the installed size measures nothing instead of the current drive, and
+// Finish ends at once.
+TEST_F(WizardRun, FinishStoresTheChoicesWhileTheTableGrowsAndMeasuresNoEmptyPath) {
+  PrivateFolder folder("WizardFinish");
+  folder.Enter();  // a folder of drive C:, whose root is large
+  UseLicence(folder);
+  uint8_t record[setup_info::kRecordSize] = {};
+  setup_info::WriteInt16(record, setup_info::kFormatOffset, setup_info::kFormat);
+  for (size_t offset : {setup_info::kLaunchOptionOffset, setup_info::kManualOptionOffset,
+                        setup_info::kStartMenuOptionOffset}) {
+    setup_info::WriteInt16(record, offset, 1);  // stale choices of an earlier setup
+  }
+  ASSERT_TRUE(platform::WriteSetupInfo(product_.c_str(), record));
+  engine::SetVariable("#INSTALLPATH#", "");
+  engine::SetVariable("#DESKTOP#", "1");  // the one option offered
+  engine::SetVariable("#SELDESKTOP#", "1");
+  engine::Run().script_text = _strdup("PhaseBegin 1\r\nPhaseEnd\r\nPhaseBegin 2\r\nPhaseEnd\r\n");
+  for (int pad = 0; engine::VariableCount() % 16 != 15; ++pad) {
+    engine::SetVariable(("#PAD" + std::to_string(pad) + "#").c_str(), "x");
+  }
+  const char* program = engine::GetVariableText("#PROGRAM#");
+
+  const wizard::WizardOutcome outcome = Run([&](const Driver& driver) {
+    Driver::Click(driver.WaitForPage(Title()), 1);
+    Driver::Click(driver.WaitForPage("License Agreement"), 1);
+    Driver::Click(driver.WaitForPage("Finished"), 1);
+  });
+  EXPECT_EQ(outcome.end, wizard::WizardEnd::kFinished);
+  EXPECT_GT(engine::VariableCount() % 16, 0);  // the table grew by a block
+  EXPECT_EQ(program, engine::GetVariableText("#PROGRAM#"));
+  EXPECT_STREQ(engine::GetVariableText("#INSTALLSIZE#"), "0");
+  memset(record, 0xFF, sizeof(record));
+  ASSERT_TRUE(platform::ReadSetupInfo(product_.c_str(), record));
+  EXPECT_EQ(setup_info::ReadInt16(record, setup_info::kLaunchOptionOffset), 0);
+  EXPECT_EQ(setup_info::ReadInt16(record, setup_info::kManualOptionOffset), 0);
+  EXPECT_EQ(setup_info::ReadInt16(record, setup_info::kDesktopOptionOffset), 1);
+  EXPECT_EQ(setup_info::ReadInt16(record, setup_info::kStartMenuOptionOffset), 0);
+}
+
+// An uninstaller whose stored record names a settings location this engine
+// does not know shows "<Unknown>" for the settings folder, not whatever the
+// memory held.
+TEST_F(WizardRun, UninstallWelcomeShowsUnknownForAnUnknownSettingsLocation) {
+  uint8_t record[setup_info::kRecordSize] = {};
+  setup_info::WriteInt16(record, setup_info::kFormatOffset, setup_info::kFormat);
+  setup_info::WriteInt16(record, setup_info::kLocationOffset, 5);
+  ASSERT_TRUE(platform::WriteSetupInfo(product_.c_str(), record));
+  engine::SetVariable("#SETUPMODE#", "Uninstall");
+  std::string shown;
+  const wizard::WizardOutcome outcome = Run(
+      [&](const Driver& driver) {
+        HWND page = driver.WaitForPage(product_ + " v2.4 Uninstall");
+        shown = Text(GetDlgItem(page, 1010));
+        Driver::Click(page, 2);
+      },
+      true);
+  EXPECT_EQ(shown, "<Unknown>");
+  EXPECT_EQ(outcome.end, wizard::WizardEnd::kCancelled);
 }
 
 // The height of the font control `id` of `page` uses.

@@ -16,9 +16,14 @@ using test_support::FolderExists;
 
 constexpr DWORD kCancelled = 1223;
 
+// The link opens its target for the desktop user, through the shell's own
+// program: what the link opens (a browser, here the probe) never inherits
+// the engine's elevation.
 TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   WalkFolder folder;
   ASSERT_TRUE(folder.locked());
+  DesktopShell shell;
+  ASSERT_TRUE(shell.ok());
   auto run = StartWizard(folder, folder.AddPackage("walkabout", "Setup.exe"));
   WizardDriver& wizard = **run;
   ASSERT_TRUE(wizard.WaitForPage("Walkabout v1.0 Setup")) << wizard.Describe();
@@ -34,6 +39,13 @@ TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   ASSERT_TRUE(wizard.ClickWithMouse(kLink));
   for (int i = 0; i < 400 && folder.ProbeCount("opened LinkTarget.exe") < 2; ++i) Sleep(25);
   EXPECT_EQ(folder.ProbeCount("opened LinkTarget.exe"), 2);
+  // Started by the shell's program, not by the engine.
+  int opened_by_others = 0;
+  for (const std::string& line : folder.ProbeLog()) {
+    opened_by_others += line.rfind("opened by ", 0) == 0 && line != "opened by 0" &&
+                        line != "opened by " + std::to_string(run->process.id());
+  }
+  EXPECT_EQ(opened_by_others, 2);
   EXPECT_TRUE(wizard.WaitForFocus(kLink)) << wizard.FocusedId();
 
   // Enter on the link is the page's default button.

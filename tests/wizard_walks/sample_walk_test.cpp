@@ -20,30 +20,6 @@ using test_support::FolderExists;
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebblenote";
 
-// The desktop shell's window ("Progman"), whose owner the engine takes for
-// the desktop user: "Start Pebblenote" starts the program as that user, and
-// without a shell it is not started at all. Wine runs no shell here, so this
-// test process plays it while the walk runs.
-class DesktopShell {
- public:
-  DesktopShell() {
-    WNDCLASSA shell_class = {};
-    shell_class.lpfnWndProc = DefWindowProcA;
-    shell_class.hInstance = GetModuleHandleA(nullptr);
-    shell_class.lpszClassName = "Progman";
-    RegisterClassA(&shell_class);
-    window_ = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr,
-                              nullptr, shell_class.hInstance, nullptr);
-  }
-  ~DesktopShell() {
-    if (window_ != nullptr) DestroyWindow(window_);
-  }
-  bool ok() const { return window_ != nullptr; }
-
- private:
-  HWND window_;
-};
-
 // The running product's main window.
 HWND ProductWindow() { return FindWindowA("KLVWindow", "Pebblenote"); }
 
@@ -90,6 +66,8 @@ class SampleProductWizard : public ::testing::Test {
 TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
   DesktopShell shell;
   ASSERT_TRUE(shell.ok());
+  ScopedViewer viewer(".html");  // the manual, Pebblenote.html
+  ASSERT_TRUE(viewer.ok());
   const std::string setup = folder_ / "Setup.exe";
   ASSERT_TRUE(CopyFileA(SAMPLE_SETUP, setup.c_str(), FALSE)) << SAMPLE_SETUP;
   {
@@ -133,6 +111,10 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
     ASSERT_TRUE(wizard.Click(kNext));
     EXPECT_EQ(run->ExitCode(), 0u) << wizard.Describe();
     EXPECT_EQ(wizard.answered().size(), 1u);
+    // "Show the manual" opened it for the desktop user: by the shell's
+    // program, not by the engine.
+    EXPECT_TRUE(folder_.WaitForProbe("opened Viewer.exe"));
+    EXPECT_EQ(folder_.ProbeCount("opened by " + std::to_string(run->process.id())), 0);
   }
 
   // Installed for all users, with every option of the finish page.

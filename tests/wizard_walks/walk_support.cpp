@@ -47,7 +47,7 @@ WalkFolder::WalkFolder() {
   path_ = test_support::MakeTestFolder(name);
   const std::string probe = test_support::ExecutableFolder() + "Probe.exe";
   CreateDirectoryA(kProbeFolder, nullptr);
-  for (const char* copy : {"Probe.exe", "LinkTarget.exe"}) {
+  for (const char* copy : {"Probe.exe", "LinkTarget.exe", "Viewer.exe"}) {
     const std::string target = std::string(kProbeFolder) + "\\" + copy;
     // A copy that another walk's program still runs is the same file.
     EXPECT_TRUE(CopyFileA(probe.c_str(), target.c_str(), FALSE) || FileExists(target)) << target;
@@ -117,6 +117,46 @@ bool WalkFolder::WaitForProbe(const std::string& line, DWORD timeout_ms) const {
 
 void WalkFolder::Release(const std::string& name) const {
   test_support::WriteWholeFile(*this / ("release-" + name), "");
+}
+
+DesktopShell::DesktopShell() {
+  WNDCLASSA shell_class = {};
+  shell_class.lpfnWndProc = DefWindowProcA;
+  shell_class.hInstance = GetModuleHandleA(nullptr);
+  shell_class.lpszClassName = "Progman";
+  RegisterClassA(&shell_class);
+  window_ = CreateWindowExA(0, "Progman", "Program Manager", WS_POPUP, 0, 0, 1, 1, nullptr,
+                            nullptr, shell_class.hInstance, nullptr);
+}
+
+DesktopShell::~DesktopShell() {
+  if (window_ != nullptr) DestroyWindow(window_);
+}
+
+namespace {
+constexpr char kViewerClass[] = "CorvantaWalkViewer";
+}  // namespace
+
+ScopedViewer::ScopedViewer(const std::string& extension) : extension_(extension) {
+  char previous[256] = {};
+  LONG size = sizeof(previous);
+  had_previous_ = RegQueryValueA(HKEY_CLASSES_ROOT, extension_.c_str(), previous, &size) ==
+                  ERROR_SUCCESS;
+  previous_ = previous;
+  const std::string command = "\"" + std::string(kProbeFolder) + "\\Viewer.exe\"";
+  ok_ = RegSetValueA(HKEY_CLASSES_ROOT, (std::string(kViewerClass) + "\\shell\\open\\command").c_str(),
+                     REG_SZ, command.c_str(), 0) == ERROR_SUCCESS &&
+        RegSetValueA(HKEY_CLASSES_ROOT, extension_.c_str(), REG_SZ, kViewerClass, 0) ==
+            ERROR_SUCCESS;
+}
+
+ScopedViewer::~ScopedViewer() {
+  if (had_previous_) {
+    RegSetValueA(HKEY_CLASSES_ROOT, extension_.c_str(), REG_SZ, previous_.c_str(), 0);
+  } else {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, extension_.c_str());
+  }
+  RegDeleteTreeA(HKEY_CLASSES_ROOT, kViewerClass);
 }
 
 DWORD RunningWizard::ExitCode(DWORD timeout_ms) {

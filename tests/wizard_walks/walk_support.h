@@ -32,8 +32,8 @@ enum : int {
 // The packed package `name` (a folder under packages/) as `exe_name`.
 std::string PackagePath(const std::string& name, const std::string& exe_name);
 
-// Where the walk packages find Probe.exe and its copy LinkTarget.exe (their
-// link target). The engine starts a program named without a folder only from
+// Where the walk packages find Probe.exe and its copies LinkTarget.exe (their
+// link target) and Viewer.exe (what documents open with, ScopedViewer). The engine starts a program named without a folder only from
 // the system's folders, so the scripts name these by their full path.
 constexpr char kProbeFolder[] = "C:\\CorvantaWalks";
 
@@ -70,6 +70,40 @@ class WalkFolder {
   test_support::PendingOperationsLock lock_;
   std::string path_;
   std::string screenshots_;
+};
+
+// The desktop shell's window ("Progman"), whose owner the engine takes for
+// the desktop user: it starts programs and opens links and documents as that
+// user, and without a shell it falls back or starts nothing. Wine runs no
+// shell here, so the walk's own process plays it while it lives.
+class DesktopShell {
+ public:
+  DesktopShell();
+  ~DesktopShell();
+  DesktopShell(const DesktopShell&) = delete;
+  DesktopShell& operator=(const DesktopShell&) = delete;
+  bool ok() const { return window_ != nullptr; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// While it lives, documents with the file name extension `extension`
+// (".html") open with Viewer.exe, a copy of the probe, which logs "opened
+// Viewer.exe". The extension's previous association comes back afterwards.
+class ScopedViewer {
+ public:
+  explicit ScopedViewer(const std::string& extension);
+  ~ScopedViewer();
+  ScopedViewer(const ScopedViewer&) = delete;
+  ScopedViewer& operator=(const ScopedViewer&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::string extension_;
+  std::string previous_;
+  bool had_previous_ = false;
+  bool ok_ = false;
 };
 
 // An engine started in a walk folder, with its driver.

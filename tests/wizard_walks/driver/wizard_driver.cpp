@@ -232,9 +232,22 @@ bool WizardDriver::WaitForNewPage(const std::string& title, HWND old_page, DWORD
       }
     }
     if (BoxOpen() || !ProcessAlive()) return false;
-    if (GetTickCount() - start >= timeout_ms) return false;
+    if (GetTickCount() - start >= timeout_ms) return GiveUp("the page \"" + title + "\"");
     Sleep(kPollMs);
   }
+}
+
+bool WizardDriver::GiveUp(const std::string& what) {
+  fprintf(stderr, "wizard driver: gave up waiting for %s; on the screen: %s\n", what.c_str(),
+          Describe().c_str());
+  fflush(stderr);
+  HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, process_id_);
+  if (process != nullptr) {
+    TerminateProcess(process, kGaveUpExitCode);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  return false;
 }
 
 HWND WizardDriver::Control(int id) const {
@@ -364,13 +377,14 @@ bool WizardDriver::BoxOpen() const { return !OpenBoxes().empty(); }
 
 bool WizardDriver::WaitForBox(MessageBoxSeen* box, DWORD timeout_ms) {
   HWND found = nullptr;
-  WaitUntil(
+  const bool ended = WaitUntil(
       [&] {
         std::vector<HWND> boxes = OpenBoxes();
         if (!boxes.empty()) found = boxes.front();
         return found != nullptr || !ProcessAlive();
       },
       timeout_ms);
+  if (!ended) return GiveUp("a message box");
   if (found == nullptr) return false;
   // The box fills its controls before it shows itself; read once it answers.
   SendTo(found, WM_NULL, 0, 0, nullptr);
@@ -389,8 +403,10 @@ bool WizardDriver::Answer(const MessageBoxSeen& box, int button) {
   answered_.push_back(box);
   if (!PostMessageA(control, BM_CLICK, 0, 0)) return false;
   SendTo(box.window, WM_NULL, 0, 0, nullptr, 5000);
-  return WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); },
-                   kWaitMs);
+  if (WaitUntil([&] { return !IsWindow(box.window) || !IsWindowVisible(box.window); }, kWaitMs)) {
+    return true;
+  }
+  return GiveUp("the box \"" + box.text + "\" to close");
 }
 
 bool WizardDriver::BoxOpensWithin(DWORD ms) {

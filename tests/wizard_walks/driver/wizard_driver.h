@@ -26,6 +26,8 @@ namespace wizard_walks_test {
 
 // Default wait for anything a walk expects to appear, in milliseconds.
 constexpr DWORD kWaitMs = 30000;
+// The exit code of a wizard that the driver ended because a wait ran out.
+constexpr UINT kGaveUpExitCode = 0xDEAD;
 
 // The walks' own desktop. Wine shows it as a virtual desktop of 1024 x 768
 // that draws window captions, so screenshots show the frame's caption.
@@ -84,6 +86,10 @@ class WizardDriver {
   std::string PageTitle() const;  // control 1002 of the page
   // Waits until the frame shows a page titled `title` while no message box
   // is open. Returns false at once when a box opens or the process ends.
+  // When a wait of the driver's (for a page, a box, a box to close) runs
+  // out, the driver says on stderr what it waited for and what the screen
+  // shows, and ends the wizard's process at once (exit code kGaveUpExitCode):
+  // the walk's later steps then fail at once instead of waiting in turn.
   bool WaitForPage(const std::string& title, DWORD timeout_ms = kWaitMs);
   // Like WaitForPage, and the page must be another window than `old_page`
   // (pages are created anew on every move).
@@ -150,6 +156,8 @@ class WizardDriver {
  private:
   std::vector<HWND> OpenBoxes() const;
   bool ProcessAlive() const;
+  // Reports the wait for `what` that ran out and ends the process. False.
+  bool GiveUp(const std::string& what);
 
   DWORD process_id_;
   std::string screenshot_folder_;

@@ -10,8 +10,10 @@
 //                               A walk holds the engine on a page this way.
 //   Probe.exe check <file>      ends with 0 when <file> exists in the working
 //                               folder, else with 1; logs "check <file> <code>"
-//   Probe.exe                   logs "opened <own file name>" (a link target)
+//   Probe.exe                   logs "opened by <process id of its starter>",
+//                               then "opened <own file name>" (a link target)
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -38,10 +40,26 @@ std::string OwnFileName() {
   return s.substr(s.find_last_of('\\') + 1);
 }
 
+// The process id of the program that started this one (0 when unknown).
+// It stays known after that program has ended.
+unsigned long ParentProcessId() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof(entry);
+  unsigned long parent = 0;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    if (entry.th32ProcessID == GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  CloseHandle(snapshot);
+  return parent;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
+    Log("opened by " + std::to_string(ParentProcessId()));
     Log("opened " + OwnFileName());
     return 0;
   }

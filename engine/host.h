@@ -44,6 +44,24 @@ void JoinThread(void* thread);
 // its end instead of waiting for ever.
 void JoinThreadServingMessages(void* thread);
 
+// The detailed log's file and clock. The file is created (or replaced),
+// relative to the current directory when not absolute, and others may read
+// it while it is written. Every append goes to the system at once, so that a
+// process that is ended leaves every line written so far. Null when it
+// could not be created.
+void* CreateLogFile(const char* path);
+// False when not every byte could be written.
+bool AppendToLogFile(void* file, const void* data, size_t size);
+void CloseLogFile(void* file);
+// Serialises the writers of the log's lines; usable once CreateLogFile has
+// returned a file.
+void LockLogWriter();
+void UnlockLogWriter();
+// Milliseconds of a clock that never goes back, from an arbitrary start.
+unsigned long long MonotonicMilliseconds();
+// The calling thread's id as the system names it.
+unsigned long CurrentThreadNumber();
+
 }  // namespace host
 
 #endif  // ENGINE_HOST_H_

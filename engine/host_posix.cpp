@@ -1,6 +1,7 @@
 // The native build's host: enough of the operating system for the portable
 // core's unit tests, and nothing more.
 #include <pthread.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -109,5 +110,32 @@ void JoinThread(void* thread) {
 
 // The native build has no window messages to serve.
 void JoinThreadServingMessages(void* thread) { JoinThread(thread); }
+
+namespace {
+pthread_mutex_t g_log_lock = PTHREAD_MUTEX_INITIALIZER;
+}  // namespace
+
+void* CreateLogFile(const char* path) { return std::fopen(path, "wb"); }
+
+bool AppendToLogFile(void* file, const void* data, size_t size) {
+  FILE* stream = static_cast<FILE*>(file);
+  // Flushed at once, as the Windows host writes without a buffer.
+  return std::fwrite(data, 1, size, stream) == size && std::fflush(stream) == 0;
+}
+
+void CloseLogFile(void* file) { std::fclose(static_cast<FILE*>(file)); }
+
+void LockLogWriter() { pthread_mutex_lock(&g_log_lock); }
+
+void UnlockLogWriter() { pthread_mutex_unlock(&g_log_lock); }
+
+unsigned long long MonotonicMilliseconds() {
+  timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<unsigned long long>(now.tv_sec) * 1000u +
+         static_cast<unsigned long long>(now.tv_nsec) / 1000000u;
+}
+
+unsigned long CurrentThreadNumber() { return static_cast<unsigned long>(gettid()); }
 
 }  // namespace host

@@ -102,4 +102,48 @@ void JoinThreadServingMessages(void* thread) {
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
 }
 
+namespace {
+CRITICAL_SECTION g_log_lock;
+bool g_log_lock_ready = false;
+}  // namespace
+
+void* CreateLogFile(const char* path) {
+  // Not inherited by the programs that the script starts.
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  if (!g_log_lock_ready) {
+    InitializeCriticalSection(&g_log_lock);
+    g_log_lock_ready = true;
+  }
+  return file;
+}
+
+bool AppendToLogFile(void* file, const void* data, size_t size) {
+  // No buffer of the engine's own: once WriteFile returns, the line is the
+  // system's, and it stays in the file when the process is ended.
+  DWORD written = 0;
+  return WriteFile(static_cast<HANDLE>(file), data, static_cast<DWORD>(size), &written,
+                   nullptr) &&
+         written == size;
+}
+
+void CloseLogFile(void* file) { CloseHandle(static_cast<HANDLE>(file)); }
+
+void LockLogWriter() { EnterCriticalSection(&g_log_lock); }
+
+void UnlockLogWriter() { LeaveCriticalSection(&g_log_lock); }
+
+unsigned long long MonotonicMilliseconds() {
+  LARGE_INTEGER now;
+  LARGE_INTEGER frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  if (frequency.QuadPart <= 0) return GetTickCount();
+  return static_cast<unsigned long long>(now.QuadPart) * 1000u /
+         static_cast<unsigned long long>(frequency.QuadPart);
+}
+
+unsigned long CurrentThreadNumber() { return GetCurrentThreadId(); }
+
 }  // namespace host

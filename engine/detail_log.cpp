@@ -1,0 +1,112 @@
+#include "engine/detail_log.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstring>
+
+#include "engine/c_runtime.h"
+#include "engine/fixed_string.h"
+#include "engine/host.h"
+
+namespace engine {
+
+namespace {
+
+constexpr size_t kLineSize = 4096;
+// Room kept below the limit for the line that says the log stops.
+constexpr uint64_t kStopLineRoom = 160;
+
+std::atomic<bool> g_on{false};
+void* g_file = nullptr;
+uint64_t g_start = 0;
+uint64_t g_written = 0;
+uint64_t g_limit = kDetailLogLimit;
+uint64_t g_next_limit = kDetailLogLimit;
+// The line being written; only the thread that holds the writer lock uses it.
+char g_line[kLineSize];
+
+// Closes the file; the caller holds the writer lock.
+void CloseLocked() {
+  g_on.store(false, std::memory_order_relaxed);
+  if (g_file != nullptr) host::CloseLogFile(g_file);
+  g_file = nullptr;
+}
+
+// Writes g_line[0..length) with its time and thread and the line end; the
+// caller holds the writer lock and has formatted the text after `prefix`
+// bytes reserved at its start.
+void WriteLocked(const char* format, va_list args) {
+  char prefix[48];
+  const unsigned long long elapsed = host::MonotonicMilliseconds() - g_start;
+  text::FormatBounded(prefix, sizeof(prefix), "%8lu ms [%lu] ",
+                      static_cast<unsigned long>(elapsed), host::CurrentThreadNumber());
+  const size_t prefix_length = std::strlen(prefix);
+  std::memcpy(g_line, prefix, prefix_length);
+  // Two bytes stay free for CR LF.
+  char* body = g_line + prefix_length;
+  crt::FormatV(body, kLineSize - prefix_length - 2, format, args);
+  size_t length = prefix_length;
+  for (char* p = body; *p != '\0'; ++p, ++length) {
+    if (*p == '\r' || *p == '\n') *p = ' ';
+  }
+  g_line[length++] = '\r';
+  g_line[length++] = '\n';
+  if (!host::AppendToLogFile(g_file, g_line, length)) {
+    CloseLocked();  // a full disk or a lost drive: the run goes on without
+    return;
+  }
+  g_written += length;
+}
+
+void WriteFormatted(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  WriteLocked(format, args);
+  va_end(args);
+}
+
+}  // namespace
+
+bool OpenDetailLog(const char* path) {
+  if (g_file != nullptr || path == nullptr || path[0] == '\0') return false;
+  void* file = host::CreateLogFile(path);
+  if (file == nullptr) return false;
+  g_file = file;
+  g_start = host::MonotonicMilliseconds();
+  g_written = 0;
+  g_limit = g_next_limit;
+  g_on.store(true, std::memory_order_relaxed);
+  return true;
+}
+
+bool DetailLogOn() { return g_on.load(std::memory_order_relaxed); }
+
+void LogLine(const char* format, ...) {
+  if (!DetailLogOn()) return;
+  host::LockLogWriter();
+  if (g_file != nullptr) {
+    // A whole line that might not fit leaves room for the last one.
+    if (g_written + kLineSize + kStopLineRoom > g_limit) {
+      WriteFormatted("The log stops here: it has reached its limit of %lu bytes.",
+                     static_cast<unsigned long>(g_limit));
+      CloseLocked();
+    } else {
+      va_list args;
+      va_start(args, format);
+      WriteLocked(format, args);
+      va_end(args);
+    }
+  }
+  host::UnlockLogWriter();
+}
+
+void CloseDetailLog() {
+  if (!DetailLogOn()) return;
+  host::LockLogWriter();
+  CloseLocked();
+  host::UnlockLogWriter();
+}
+
+void SetDetailLogLimitForTesting(uint64_t bytes) { g_next_limit = bytes; }
+
+}  // namespace engine

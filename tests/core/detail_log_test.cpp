@@ -1,0 +1,240 @@
+// The detailed log ("-LOG="): its lines, its bound, two writers, and what the
+// interpreter and the message boxes write to it; quiet runs' answers.
+#include "engine/detail_log.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/interpreter.h"
+#include "engine/messages.h"
+#include "engine/result_codes.h"
+#include "engine/run_state.h"
+#include "engine/script_parser.h"
+#include "engine/variables.h"
+#include "tests/core/test_support.h"
+
+namespace {
+
+using core_test::EngineTest;
+
+// A log file in a private folder, closed and removed at the end.
+class LogFile {
+ public:
+  LogFile() {
+    char pattern[] = "/tmp/engine-detail-log-XXXXXX";
+    folder_ = mkdtemp(pattern) ? pattern : "/tmp";
+    path_ = folder_ + "/run.log";
+  }
+  ~LogFile() {
+    engine::CloseDetailLog();
+    engine::SetDetailLogLimitForTesting(engine::kDetailLogLimit);
+    std::remove(path_.c_str());
+    rmdir(folder_.c_str());
+  }
+  const std::string& path() const { return path_; }
+  std::string Text() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  // The lines without their time and thread, each checked to end in CR LF.
+  std::vector<std::string> Events() const {
+    std::vector<std::string> events;
+    const std::string text = Text();
+    static const std::regex kPrefix(R"(^ *\d+ ms \[\d+\] )");
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+      const std::string line = text.substr(start, end - start);
+      std::smatch prefix;
+      EXPECT_TRUE(std::regex_search(line, prefix, kPrefix)) << line;
+      events.push_back(prefix.suffix());
+    }
+    EXPECT_EQ(start, text.size()) << "the last line is not whole";
+    return events;
+  }
+
+ private:
+  std::string folder_;
+  std::string path_;
+};
+
+bool Has(const std::vector<std::string>& events, const std::string& event) {
+  for (const std::string& e : events)
+    if (e == event) return true;
+  return false;
+}
+
+TEST(DetailLog, TwoThreadsWriteWholeLinesAndTextsStayOnTheirLine) {
+  LogFile log;
+  ASSERT_TRUE(engine::OpenDetailLog(log.path().c_str()));
+  ASSERT_TRUE(engine::DetailLogOn());
+  engine::LogLine("text with %s", "a break\r\nand a\nfeed");
+  auto write = [](const char* who) {
+    for (int i = 0; i < 2000; ++i) engine::LogLine("%s %04d of a line long enough to tear", who, i);
+  };
+  std::thread worker(write, "worker");
+  write("main");
+  worker.join();
+  engine::CloseDetailLog();
+  engine::LogLine("after the end");  // dropped
+
+  const std::vector<std::string> events = log.Events();
+  ASSERT_EQ(events.size(), 4001u);
+  EXPECT_EQ(events[0], "text with a break  and a feed");
+  int main_lines = 0, worker_lines = 0;
+  static const std::regex kWhole(R"((main|worker) \d{4} of a line long enough to tear)");
+  for (size_t i = 1; i < events.size(); ++i) {
+    ASSERT_TRUE(std::regex_match(events[i], kWhole)) << events[i];
+    (events[i][0] == 'm' ? main_lines : worker_lines)++;
+  }
+  EXPECT_EQ(main_lines, 2000);
+  EXPECT_EQ(worker_lines, 2000);
+}
+
+TEST(DetailLog, StopsAtItsBoundWithALastLineSayingSo) {
+  LogFile log;
+  engine::SetDetailLogLimitForTesting(20000);
+  ASSERT_TRUE(engine::OpenDetailLog(log.path().c_str()));
+  for (int i = 0; i < 1000; ++i) engine::LogLine("line %d %s", i, std::string(60, 'x').c_str());
+  EXPECT_FALSE(engine::DetailLogOn());
+  const std::string text = log.Text();
+  EXPECT_LE(text.size(), 20000u);
+  EXPECT_GT(text.size(), 20000u - 4096 - 300);
+  const std::vector<std::string> events = log.Events();
+  ASSERT_FALSE(events.empty());
+  EXPECT_EQ(events.back(), "The log stops here: it has reached its limit of 20000 bytes.");
+}
+
+TEST(DetailLog, APathThatCannotBeCreatedLeavesTheLogOff) {
+  EXPECT_FALSE(engine::OpenDetailLog("/no/such/folder/run.log"));
+  EXPECT_FALSE(engine::DetailLogOn());
+  engine::LogLine("nowhere");  // harmless
+  EXPECT_FALSE(engine::OpenDetailLog(""));
+}
+
+using DetailLogRun = EngineTest;
+
+int FailWithCopyFailed(const char*, const char*) { return engine::kResultCopyFailed; }
+int Succeed(const char* args, const char* line_end) {
+  engine::GetArguments(2, args, line_end);
+  return engine::kResultSuccess;
+}
+
+TEST_F(DetailLogRun, CommandsAsWrittenExpandedWithResultsMessagesAndAnswers) {
+  LogFile log;
+  ASSERT_TRUE(engine::OpenDetailLog(log.path().c_str()));
+  engine::SetCommandHandler(engine::kKeywordCreateDir, Succeed);
+  engine::SetCommandHandler(engine::kKeywordCopyFile, FailWithCopyFailed);
+  engine::SetVariable("#SETUPMODE#", "Setup");
+  engine::SetVariable("#PROGRAM#", "Gizmo");
+  engine::SetVariable("#DIR#", "C:\\Gizmo");
+  LoadScript(
+      "PhaseBegin 1\r\n"
+      "Set #X#,#DIR#\\x\r\n"
+      "If #DIR#,=,nowhere\r\n"
+      "  CreateDir #DIR#\\never\r\n"
+      "Endif\r\n"
+      "CreateDir \"#DIR#\\bin\", second\r\n"
+      "CopyFile a.dll,#DIR#\r\n"
+      "PhaseEnd\r\n");
+  // The wizard answers Retry once, then Cancel.
+  core_test::RecordingEngineWindow window;
+  window.failure_replies = {engine::kFailureReplyRetry, engine::kFailureReplyEndPhase};
+  engine::SetEngineWindow(&window);
+  engine::RunPhase(1);
+  engine::SetEngineWindow(nullptr);
+
+  const std::string copy_failed =
+      "  result 8: A file could not be copied! If Gizmo is currently running, please close the "
+      "program and all related files and then restart Setup.  If you have an antivirus "
+      "software, firewall, etc. that could block Setup, please disable it and try again.";
+  const std::vector<std::string> expected = {
+      "Phase 1 begins",
+      "Phase 1 line 2: Set #X#,#DIR#\\x",
+      "  arguments: \"#X#\", \"C:\\Gizmo\\x\"",  // Set's name as written
+      "  result 0",
+      "Phase 1 line 3: If #DIR#,=,nowhere",
+      "  arguments: \"C:\\Gizmo\", \"=\", \"nowhere\"",
+      "  result 0; the lines that follow are skipped",
+      "Phase 1 line 4 skipped: CreateDir #DIR#\\never",
+      "Phase 1 line 5: Endif",
+      "  result 0; the lines that follow run",
+      "Phase 1 line 6: CreateDir \"#DIR#\\bin\", second",
+      "  arguments: \"C:\\Gizmo\\bin\", \"second\"",
+      "  result 0",
+      "Phase 1 line 7: CopyFile a.dll,#DIR#",
+      "  arguments: \"a.dll\", \"C:\\Gizmo\"",
+      copy_failed,
+      "  the wizard's answer: run the command again",
+      "Phase 1 line 7: CopyFile a.dll,#DIR#",
+      "  arguments: \"a.dll\", \"C:\\Gizmo\"",
+      copy_failed,
+      "  the wizard's answer: end the phase",
+      "Phase 1 stops before its end: result 8",
+  };
+  EXPECT_EQ(log.Events(), expected);
+}
+
+TEST_F(DetailLogRun, SilentStopsUninstallGoesOnAndMissingPhasesAreNamed) {
+  LogFile log;
+  ASSERT_TRUE(engine::OpenDetailLog(log.path().c_str()));
+  engine::SetCommandHandler(engine::kKeywordCopyFile, FailWithCopyFailed);
+  LoadScript("PhaseBegin 1\r\nCopyFile a,b\r\nCopyFile c,d\r\nPhaseEnd\r\n");
+  engine::RunPhase(1);  // Setup, silent: stops at the first failure
+  engine::RunPhase(3);
+  engine::Run().uninstall_mode = true;
+  engine::RunPhase(1);
+  engine::RunPhase(0);
+  const std::vector<std::string> events = log.Events();
+  EXPECT_TRUE(Has(events, "Phase 1 stops before its end: result 8"));
+  EXPECT_TRUE(Has(events, "Phase 3 is not in the script"));
+  EXPECT_TRUE(Has(events, "  Uninstall goes on with the next line"));
+  EXPECT_TRUE(Has(events, "Phase 1 ends: result 8"));
+  EXPECT_TRUE(Has(events, "Phase 0 is not in the script: result 28"));
+  int copies = 0;
+  for (const std::string& e : events) copies += e.rfind("Phase 1 line 3: CopyFile c,d", 0) == 0;
+  EXPECT_EQ(copies, 1);  // only the uninstall reached the second copy
+}
+
+TEST_F(DetailLogRun, QuietRunsShowNoBoxAndNeverAnswerRetry) {
+  LogFile log;
+  ASSERT_TRUE(engine::OpenDetailLog(log.path().c_str()));
+  engine::SetVariable("#SETUPMODE#", "Setup");
+  message_box_reply_ = engine::kReplyRetry;
+  // Shown and answered while not quiet.
+  EXPECT_EQ(engine::ShowResultMessage(nullptr, engine::kResultCopyFailed), engine::kReplyRetry);
+  EXPECT_EQ(message_boxes_.size(), 1u);
+
+  engine::Run().quiet = true;
+  struct Case {
+    unsigned style;
+    int answer;
+  } cases[] = {
+      {engine::kStyleOk | engine::kStyleIconWarning, engine::kReplyOk},
+      {engine::kStyleRetryCancel | engine::kStyleIconError, engine::kReplyCancel},
+      {engine::kStyleYesNoCancel, engine::kReplyCancel},
+      {0x04 /* Yes, No */, engine::kReplyNo},
+      {0x01 /* OK, Cancel */, engine::kReplyCancel},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(engine::ShowMessage(nullptr, "Box %d for #SETUPMODE#", c.style, 7), c.answer)
+        << c.style;
+  }
+  EXPECT_EQ(message_boxes_.size(), 1u) << "a quiet run showed a box";
+  const std::vector<std::string> events = log.Events();
+  EXPECT_TRUE(Has(events, "Message box answered Retry"));
+  EXPECT_TRUE(Has(events, "Message box not shown (-QUIET), answered OK: Box 7 for Setup"));
+  EXPECT_TRUE(Has(events, "Message box not shown (-QUIET), answered Cancel: Box 7 for Setup"));
+  EXPECT_TRUE(Has(events, "Message box not shown (-QUIET), answered No: Box 7 for Setup"));
+}
+
+}  // namespace

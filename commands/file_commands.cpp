@@ -63,19 +63,14 @@ int CopyWithRetryWindow(StagedCopy* copy) {
   int64_t window = RetryWindow();
   int result = copy->Attempt();
   if (result != kResultSuccess && window > 0) {
-    LogLine("  attempt 1: result %d; trying again for up to %ld ms (#TRYTIME#)", result,
+    LogLine("  attempt 1: result %d; retrying for %ld ms (#TRYTIME#)", result,
             static_cast<long>(window));
   }
-  int attempts = 1;
   while (result != kResultSuccess && window > 0) {
     platform::SleepMilliseconds(kRetryPauseMilliseconds);
     window -= kRetryPauseMilliseconds;
-    if (window > 0) {
-      result = copy->Attempt();
-      ++attempts;
-    }
+    if (window > 0) result = copy->Attempt();
   }
-  if (attempts > 1) LogLine("  attempt %d: result %d", attempts, result);
   return result;
 }
 
@@ -85,12 +80,12 @@ void LogCopySource(const char* source, const char* destination) {
   archive::CopySource facts;
   if (!DetailLogOn()) return;
   if (!archive::DescribeCopySource(source, &facts)) {
-    LogLine("  %s is neither a file nor a payload", source);
+    LogLine("  %s: no such file or payload", source);
   } else if (facts.from_file) {
-    LogLine("  file %s (%lu bytes) to %s", source, static_cast<unsigned long>(facts.size),
+    LogLine("  file %s, %lu bytes, to %s", source, static_cast<unsigned long>(facts.size),
             destination);
   } else {
-    LogLine("  payload %s (%lu bytes, CRC-32 %08lx, checked as it is extracted) to %s", source,
+    LogLine("  payload %s, %lu bytes, CRC-32 %08lx (checked) to %s", source,
             static_cast<unsigned long>(facts.size), static_cast<unsigned long>(facts.crc32),
             destination);
   }
@@ -131,8 +126,8 @@ int ReplaceLockedFile(StagedCopy* copy, const char* destination) {
   // A refused scheduling request is not reported: the new file is in place.
   MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   Run().restart_needed = true;
-  LogLine("  %s is in use: moved aside to %s, which goes at the next restart; restart needed",
-          destination, aside.c_str());
+  LogLine("  %s in use: moved to %s, deleted at restart; restart needed", destination,
+          aside.c_str());
   return kResultSuccess;
 }
 
@@ -188,15 +183,14 @@ void DeleteAtRestart(const char* path, NameList* moved_aside) {
     if (MoveFileExA(path, aside.c_str(), 0)) {
       moved_aside->Add(aside.c_str());
       MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-      LogLine("  %s is in use: moved aside to %s, deleted at the next restart", path,
-              aside.c_str());
+      LogLine("  %s in use: moved to %s, deleted at restart", path, aside.c_str());
       return;
     }
     const DWORD error = GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
   }
   MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  LogLine("  %s is in use: deleted at the next restart", path);
+  LogLine("  %s in use: deleted at restart", path);
 }
 
 // Deletes one file, retrying for "#TRYTIME#" but at least one second.
@@ -204,10 +198,7 @@ void DeleteWithRetryWindow(const char* path, NameList* moved_aside) {
   int64_t window = RetryWindow();
   if (window < kMinimumDeleteWindowMilliseconds) window = kMinimumDeleteWindowMilliseconds;
   for (;;) {
-    if (DeleteFileA(path) || !PathExists(path)) {
-      LogLine("  deleted %s", path);
-      return;
-    }
+    if (DeleteFileA(path) || !PathExists(path)) return;
     platform::SleepMilliseconds(kRetryPauseMilliseconds);
     window -= kRetryPauseMilliseconds;
     if (window <= 0) break;
@@ -388,7 +379,7 @@ int CommandRemoveDir(const char* args, const char* line_end) {
   if (!folder.Assign(Argument(0)) || !IsFolder(folder.c_str())) return kResultSuccess;
   if (RemoveDirectoryA(folder.c_str())) return kResultSuccess;
   MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  LogLine("  %s is not empty or in use: removed at the next restart", folder.c_str());
+  LogLine("  %s not empty or in use: removed at restart", folder.c_str());
   return kResultRemoveAtRestart;
 }
 

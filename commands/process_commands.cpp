@@ -259,7 +259,7 @@ int CommandRun(const char* args, const char* line_end) {
     // The launch takes the desktop user's token itself. It runs without
     // impersonation: starting a process with another token is a right of
     // the engine's own account, which an impersonated thread does not show.
-    LogLine("  starting %s as the desktop user, without waiting", target);
+    LogLine("  starting %s as the desktop user", target);
     return platform::LaunchAsDesktopUser(target, parameters, nullptr) == 0
                ? kResultSuccess
                : kResultCannotStartProgram;
@@ -276,7 +276,7 @@ int CommandRun(const char* args, const char* line_end) {
     return kResultCannotStartProgram;
   }
   if (found[0] != '\0') target = found;
-  LogLine("  opening %s through the shell, without waiting", target);
+  LogLine("  opening %s through the shell", target);
   HINSTANCE result = ShellExecuteA(nullptr, nullptr, target, parameters, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32 ? kResultSuccess : kResultCannotStartProgram;
 }
@@ -307,7 +307,7 @@ int CommandCall(const char* args, const char* line_end) {
   // program receives names it as the script wrote it.
   char found[kPathSize];
   if (!platform::ResolveProgram(Argument(0), found, sizeof(found))) {
-    LogLine("  %s is not in the system's folders", Argument(0));
+    LogLine("  %s: not in the system's folders", Argument(0));
     return not_started;
   }
   const char* application = found[0] != '\0' ? found : nullptr;
@@ -326,11 +326,11 @@ int CommandCall(const char* args, const char* line_end) {
     LogLine("  %s could not be started: system code %lu", command_line, GetLastError());
     return not_started;
   }
-  LogLine("  started %s with %s rights: %s; waiting for its end",
-          application ? application : Argument(0), account, command_line);
+  LogLine("  started %s with %s rights: %s", application ? application : Argument(0), account,
+          command_line);
 
   DWORD code = WaitForProgram(started.process.get());
-  LogLine("  the program ended: exit code %lu", static_cast<unsigned long>(code));
+  LogLine("  exit code %lu", static_cast<unsigned long>(code));
   char code_text[16];
   if (code == 0) {
     text::CopyBounded(code_text, sizeof(code_text), "0");

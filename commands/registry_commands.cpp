@@ -63,18 +63,15 @@ REGSAM ViewFor(const char* view_argument) {
 }
 
 // The key and value a command acts on, and the system's answer, for the
-// detailed log. `root_argument` has been found to name a root; `value` is
-// null for a whole key.
+// detailed log. `root_argument` has been found to name a root.
 void LogKey(const char* action, const char* root_argument, const RootKey& root, const char* path,
             const char* value, REGSAM view, LONG error) {
   if (!DetailLogOn()) return;
-  static const char* const kRootNames[kRegistryRootCount] = {
-      "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_CLASSES_ROOT"};
-  LogLine("  %s %s%s\\%s%s%s%s, %s view: system code %ld", action,
+  static const char kRootNames[kRegistryRootCount][5] = {"HKCU", "HKLM", "HKCR"};
+  LogLine("  %s %s%s\\%s \"%s\", %s view: code %ld", action,
           kRootNames[FindRegistryRoot(root_argument)],
-          root.desktop_user_hive ? " (the desktop user's)" : "", path, value ? ", value \"" : "",
-          value ? value : "", value ? "\"" : "", view == KEY_WOW64_64KEY ? "64-bit" : "32-bit",
-          static_cast<long>(error));
+          root.desktop_user_hive ? " (desktop user's)" : "", path, value,
+          view == KEY_WOW64_64KEY ? "64-bit" : "32-bit", static_cast<long>(error));
 }
 
 // Creates or opens `path` and stores one value. ERROR_SUCCESS, or the
@@ -197,7 +194,7 @@ int CommandCreateRegValSz(const char* args, const char* line_end) {
   const REGSAM view = ViewFor(Argument(4));
   const LONG written = WriteValue(root.key, Argument(1), Argument(2), REG_SZ,
                                   reinterpret_cast<const BYTE*>(data), size, view);
-  LogKey("writing", Argument(0), root, Argument(1), Argument(2), view, written);
+  LogKey("wrote", Argument(0), root, Argument(1), Argument(2), view, written);
   return written == ERROR_SUCCESS ? kResultSuccess : kResultRegValSzFailed;
 }
 
@@ -217,7 +214,7 @@ int CommandCreateRegValDW(const char* args, const char* line_end) {
   const REGSAM view = ViewFor(Argument(4));
   const LONG written =
       WriteValue(root.key, Argument(1), Argument(2), REG_DWORD, data, sizeof(data), view);
-  LogKey("writing", Argument(0), root, Argument(1), Argument(2), view, written);
+  LogKey("wrote", Argument(0), root, Argument(1), Argument(2), view, written);
   return written == ERROR_SUCCESS ? kResultSuccess : kResultRegValDwFailed;
 }
 
@@ -232,8 +229,8 @@ int CommandDeleteRegKey(const char* args, const char* line_end) {
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultDeleteRegKeyFailed;
   if (!IsKeyPathWithoutEmptySegment(Argument(1))) return kResultDeleteRegKeyFailed;
   DeleteKeyTree(root.key, Argument(1), ViewFor(Argument(2)));
-  LogKey("deleted the tree", Argument(0), root, Argument(1), nullptr, ViewFor(Argument(2)),
-         ERROR_SUCCESS);
+  LogKey("deleted key", Argument(0), root, Argument(1), "",
+         ViewFor(Argument(2)), ERROR_SUCCESS);
   return kResultSuccess;
 }
 
@@ -250,7 +247,8 @@ int CommandDeleteRegVal(const char* args, const char* line_end) {
   LONG deleted = RegOpenKeyExA(root.key, Argument(1), 0, KEY_ALL_ACCESS | ViewFor(Argument(3)),
                                key.put());
   if (deleted == ERROR_SUCCESS) deleted = RegDeleteValueA(key.get(), Argument(2));
-  LogKey("deleting", Argument(0), root, Argument(1), Argument(2), ViewFor(Argument(3)), deleted);
+  LogKey("deleted value", Argument(0), root, Argument(1), Argument(2), ViewFor(Argument(3)),
+         deleted);
   return kResultSuccess;
 }
 

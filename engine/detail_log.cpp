@@ -18,7 +18,7 @@ constexpr uint64_t kStopLineRoom = 160;
 
 std::atomic<bool> g_on{false};
 void* g_file = nullptr;
-uint64_t g_start = 0;
+unsigned long g_start = 0;
 uint64_t g_written = 0;
 uint64_t g_limit = kDetailLogLimit;
 uint64_t g_next_limit = kDetailLogLimit;
@@ -32,16 +32,12 @@ void CloseLocked() {
   g_file = nullptr;
 }
 
-// Writes g_line[0..length) with its time and thread and the line end; the
-// caller holds the writer lock and has formatted the text after `prefix`
-// bytes reserved at its start.
+// Formats one line with its time and thread into g_line and writes it; the
+// caller holds the writer lock.
 void WriteLocked(const char* format, va_list args) {
-  char prefix[48];
-  const unsigned long long elapsed = host::MonotonicMilliseconds() - g_start;
-  text::FormatBounded(prefix, sizeof(prefix), "%8lu ms [%lu] ",
-                      static_cast<unsigned long>(elapsed), host::CurrentThreadNumber());
-  const size_t prefix_length = std::strlen(prefix);
-  std::memcpy(g_line, prefix, prefix_length);
+  text::FormatBounded(g_line, kLineSize, "%8lu ms [%lu] ",
+                      host::MonotonicMilliseconds() - g_start, host::CurrentThreadNumber());
+  const size_t prefix_length = std::strlen(g_line);
   // Two bytes stay free for CR LF.
   char* body = g_line + prefix_length;
   crt::FormatV(body, kLineSize - prefix_length - 2, format, args);
@@ -87,7 +83,7 @@ void LogLine(const char* format, ...) {
   if (g_file != nullptr) {
     // A whole line that might not fit leaves room for the last one.
     if (g_written + kLineSize + kStopLineRoom > g_limit) {
-      WriteFormatted("The log stops here: it has reached its limit of %lu bytes.",
+      WriteFormatted("Log stopped at its limit of %lu bytes",
                      static_cast<unsigned long>(g_limit));
       CloseLocked();
     } else {

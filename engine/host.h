@@ -57,8 +57,9 @@ void CloseLogFile(void* file);
 // returned a file.
 void LockLogWriter();
 void UnlockLogWriter();
-// Milliseconds of a clock that never goes back, from an arbitrary start.
-unsigned long long MonotonicMilliseconds();
+// Milliseconds of a clock that never goes back, from an arbitrary start;
+// it wraps around, so only differences below 49 days count.
+unsigned long MonotonicMilliseconds();
 // The calling thread's id as the system names it.
 unsigned long CurrentThreadNumber();
 

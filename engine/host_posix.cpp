@@ -129,11 +129,11 @@ void LockLogWriter() { pthread_mutex_lock(&g_log_lock); }
 
 void UnlockLogWriter() { pthread_mutex_unlock(&g_log_lock); }
 
-unsigned long long MonotonicMilliseconds() {
+unsigned long MonotonicMilliseconds() {
   timespec now = {};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<unsigned long long>(now.tv_sec) * 1000u +
-         static_cast<unsigned long long>(now.tv_nsec) / 1000000u;
+  return static_cast<unsigned long>(static_cast<unsigned long long>(now.tv_sec) * 1000u +
+                                    static_cast<unsigned long long>(now.tv_nsec) / 1000000u);
 }
 
 unsigned long CurrentThreadNumber() { return static_cast<unsigned long>(gettid()); }

@@ -134,15 +134,7 @@ void LockLogWriter() { EnterCriticalSection(&g_log_lock); }
 
 void UnlockLogWriter() { LeaveCriticalSection(&g_log_lock); }
 
-unsigned long long MonotonicMilliseconds() {
-  LARGE_INTEGER now;
-  LARGE_INTEGER frequency;
-  QueryPerformanceCounter(&now);
-  QueryPerformanceFrequency(&frequency);
-  if (frequency.QuadPart <= 0) return GetTickCount();
-  return static_cast<unsigned long long>(now.QuadPart) * 1000u /
-         static_cast<unsigned long long>(frequency.QuadPart);
-}
+unsigned long MonotonicMilliseconds() { return GetTickCount(); }
 
 unsigned long CurrentThreadNumber() { return GetCurrentThreadId(); }
 

@@ -117,7 +117,7 @@ class ObservedPhase {
 // The reply to a failed command, as the log names it.
 const char* FailureReplyName(intptr_t answer) {
   if (answer == kFailureReplyEndPhase) return "end the phase";
-  return answer == kFailureReplyRetry ? "run the command again" : "go on with the next line";
+  return answer == kFailureReplyRetry ? "retry" : "go on";
 }
 
 // Runs the commands of phase `n`'s found body. kCompleted when the cursor
@@ -128,10 +128,7 @@ PhaseEnd RunBodyCommands(int n, const PhaseBody& body, int* remembered_out) {
   const char* cursor = body.start;
   LineCounter lines(Run().script_text);
   while (cursor < body.end) {
-    if (g_stop_requested.load()) {
-      LogLine("Phase %d: a stop was asked for", n);
-      return PhaseEnd::kStopped;
-    }
+    if (g_stop_requested.load()) return PhaseEnd::kStopped;
     ParsedCommand command = ParseCommand(cursor);
     const int k = command.keyword;
     const bool active = BranchIsActive();
@@ -157,11 +154,11 @@ PhaseEnd RunBodyCommands(int n, const PhaseBody& body, int* remembered_out) {
                  (Run().uninstall_mode || window == nullptr)) {
         // A warning never stops a run. (With a window, the page shows it
         // once and replies "continue".)
-        LogLine("  a warning: the phase goes on");
+        LogLine("  a warning: going on");
         SetErrorState(kResultSuccess);
       } else {
         if (Run().uninstall_mode) {
-          LogLine("  Uninstall goes on with the next line");
+          LogLine("  Uninstall goes on");
           remembered = code;
         } else if (window == nullptr) {
           return PhaseEnd::kStopped;
@@ -242,7 +239,7 @@ intptr_t RunPhase(int n) {
       LogLine("Phase %d ends: result %d", n, ErrorState());
       return reply;
     case PhaseEnd::kStopped:
-      LogLine("Phase %d stops before its end: result %d", n, ErrorState());
+      LogLine("Phase %d stopped: result %d", n, ErrorState());
       break;
     case PhaseEnd::kNotFound:
       // Only phases 0 and 1 must be there.
@@ -260,7 +257,7 @@ int StartPhase(int n, bool on_new_thread) {
     return kResultSuccess;
   }
   WaitForPhaseThread();
-  LogLine("Phase %d starts on a thread of its own", n);
+  LogLine("Phase %d starts on a new thread", n);
   g_thread_argument.phase = n;
   g_phase_thread = host::StartThread(PhaseThreadMain, &g_thread_argument);
   return g_phase_thread != nullptr ? kResultSuccess : kResultThreadFailed;

@@ -57,8 +57,7 @@ void LogCommandLine(int phase, int line, const ParsedCommand& command, bool skip
 void LogCommandResult(int keyword, int code) {
   if (!DetailLogOn()) return;
   if (keyword == kKeywordIf || keyword == kKeywordElse || keyword == kKeywordEndif) {
-    LogLine("  result %d; the lines that follow %s", code,
-            BranchIsActive() ? "run" : "are skipped");
+    LogLine("  result %d; next lines %s", code, BranchIsActive() ? "run" : "skipped");
     return;
   }
   if (code == kResultSuccess) {
@@ -66,7 +65,7 @@ void LogCommandResult(int keyword, int code) {
     return;
   }
   if (keyword == kKeywordRun) {
-    LogLine("  result %d: nothing could be started; Run never stops the script", code);
+    LogLine("  result %d (ignored for Run)", code);
     return;
   }
   char message[kMessageSize];

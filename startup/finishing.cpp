@@ -160,14 +160,14 @@ void RemoveSelf(int exit_code) {
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(interpreter, command_line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                        environment, system_folder, &startup, &info)) {
-      engine::LogLine("Self-removal: %s and its folder go once this process has ended", file);
+      engine::LogLine("Self-removal of %s starts", file);
       CloseHandle(info.hThread);
       CloseHandle(info.hProcess);
       ExitProcess(static_cast<UINT>(exit_code));
     }
   }
   // Without the command, leave the removal to the next restart.
-  engine::LogLine("Self-removal: no command could be started; %s goes at the next restart", file);
+  engine::LogLine("Self-removal of %s left to the next restart", file);
   if (file[0] != '\0') {
     MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

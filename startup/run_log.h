@@ -9,11 +9,11 @@ namespace startup {
 
 // Opens the log that "-LOG=" named (the command line has been read, so a
 // relative path is taken from the folder "-WORKDIR=" chose) and writes the
-// engine's version and path, the whole command line and the current folder.
+// engine's version, the current folder and the whole command line.
 void OpenRunLog(const char* command_line);
 
-// The mode, the OS version code, 64-bit, administrator rights, the account
-// the engine runs as and the desktop user's.
+// The engine's path, the mode, the OS version code, 64-bit, administrator
+// rights, the account the engine runs as and the desktop user's, on one line.
 void LogSystemFacts();
 
 // Every variable with its value, as start-up leaves the table.

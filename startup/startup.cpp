@@ -54,13 +54,13 @@ void SetDpiAwareness() {
 bool SystemIsSupported() {
   const engine::RunState& run = Run();
   if (run.is_64bit_system && GetVariableNumber("#NOX64#") == 1) {
-    engine::LogLine("The script refuses 64-bit Windows (#NOX64#)");
+    engine::LogLine("Refused: 64-bit Windows (#NOX64#)");
     if (!run.silent) engine::ShowStringMessage(nullptr, engine::kStrNo64BitSupport, engine::kStyleOk | engine::kStyleIconError);
     return false;
   }
   const int min_os = GetVariableNumber("#MINOS#");
   if (min_os >= 0 && run.os_version_code < min_os) {
-    engine::LogLine("The script needs OS version code %d (#MINOS#)", min_os);
+    engine::LogLine("Refused: OS version code below %d (#MINOS#)", min_os);
     if (!run.silent) engine::ShowStringMessage(nullptr, engine::kStrUnsupportedSystem, engine::kStyleOk | engine::kStyleIconError);
     return false;
   }
@@ -106,8 +106,7 @@ int Initialise(void* instance) {
       run.uninstall_mode ? package::kUninstallScriptName : package::kSetupScriptName;
   void* script = archive::LoadFileOrPayload(script_name, &length, 1);
   if (script == nullptr) {
-    engine::LogLine("The script %s is neither in the package nor in the current folder",
-                    script_name);
+    engine::LogLine("No script %s in the package or the current folder", script_name);
     return engine::kResultFailure;
   }
   run.script_text = static_cast<char*>(script);
@@ -143,7 +142,6 @@ int RunSilent() {
   if (result == engine::kResultSuccess && CopyInitFiles() != 0) result = engine::kResultInitFilesFailed;
   engine::SetErrorState(result);
   engine::WriteLog();
-  engine::LogLine("Silent run: result %d; the short log is written", result);
   return result;
 }
 
@@ -170,10 +168,7 @@ int ProcessEntry(void* instance, const char* command_line) {
     engine::ShowResultMessage(nullptr, engine::kResultStartupFailed);
     exit_code = kExitStartupFailed;
   } else {
-    if (!SystemIsSupported()) {
-      LogRunEnd(kExitUnsupportedSystem);
-      return kExitUnsupportedSystem;
-    }
+    if (!SystemIsSupported()) return kExitUnsupportedSystem;
     if (Run().silent) {
       exit_code = RunSilent();
     } else {

@@ -9,8 +9,8 @@ namespace {
 
 // By Page.
 constexpr const char* kPageNames[kPageCount] = {
-    "Welcome",    "Licence agreement",  "Installation directory", "Installing",
-    "Finished",   "Uninstall: Welcome", "Uninstalling",           "Uninstall: Finished",
+    "Welcome",  "Licence",           "Directory",    "Installing",
+    "Finished", "Uninstall welcome", "Uninstalling", "Uninstall finished",
 };
 
 // The variables the pages store the user's choices in.
@@ -28,19 +28,11 @@ void LogPageShown(Page page) {
 
 void LogButton(HWND page, int id) {
   if (!engine::DetailLogOn()) return;
-  char label[128] = "";
-  HWND control = GetDlgItem(page, id);
-  if (control != nullptr) GetWindowTextA(control, label, sizeof(label));
-  const LONG_PTR type = control != nullptr ? GetWindowLongPtrA(control, GWL_STYLE) & BS_TYPEMASK : 0;
-  const bool toggles = type == BS_AUTOCHECKBOX || type == BS_CHECKBOX ||
-                       type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON;
   // Enter, Esc and the close box arrive with the ids of the buttons they
-  // stand for, also on pages without such a button.
-  engine::LogLine("Wizard: \"%s\" (%d) pressed%s", control != nullptr ? label : "(keyboard or close box)",
-                  id,
-                  !toggles ? ""
-                  : SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED ? ", now on"
-                                                                            : ", now off");
+  // stand for, also on pages without such a button: their text stays empty.
+  char label[128] = "";
+  GetDlgItemTextA(page, id, label, sizeof(label));
+  engine::LogLine("Wizard: \"%s\" (%d) pressed", label, id);
 }
 
 void LogStoredChoices() {

@@ -13,7 +13,7 @@ namespace wizard {
 void LogPageShown(Page page);
 
 // A click that the page `page` acts on (the id of WM_COMMAND): the control's
-// text, and for a check box or option button its new state.
+// text and id.
 void LogButton(HWND page, int id);
 
 // The choices stored so far, before a phase runs with them: the folders and

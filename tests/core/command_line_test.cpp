@@ -102,17 +102,18 @@ TEST_F(CommandLineTest, QuietAndLogFollowTheRulesOfTheOtherOptions) {
     const char* install;  // null: undefined
   } cases[] = {
       {"-QUIET", true, true, "", nullptr},
-      {"-quiet -Log=C:\logs\setup.log", true, true, "C:\logs\setup.log", nullptr},
-      {"-LOG="C:\my logs\s.log" -INSTALL="C:\P"", true, false, "C:\my logs\s.log",
-       "C:\P"},
+      {"-quiet -Log=C:\\logs\\setup.log", true, true, "C:\\logs\\setup.log", nullptr},
+      {"-LOG=\"C:\\my logs\\s.log\" -INSTALL=\"C:\\P\"", true, false, "C:\\my logs\\s.log",
+       "C:\\P"},
       {"-LOG=first.log, -LOG=second.log", false, false, "second.log", nullptr},
       // Text inside a value is never an option.
-      {"-INSTALL="C:\-LOG=x -QUIET"", true, false, "", "C:\-LOG=x -QUIET"},
-      {"-DATA="D:\-quiet"", false, false, "", nullptr},
+      {"-INSTALL=\"C:\\-LOG=x -QUIET\"", true, false, "", "C:\\-LOG=x -QUIET"},
+      {"-DATA=\"D:\\-quiet\"", false, false, "", nullptr},
       // An unquoted value swallows what follows it, as for every option.
-      {"-LOG=C:\s.log -QUIET", false, false, "C:\s.log -QUIET", nullptr},
+      {"-LOG=C:\\s.log -QUIET", false, false, "C:\\s.log -QUIET", nullptr},
       {"-LOG=", false, false, "", nullptr},
   };
+
   for (const Case& c : cases) {
     SetUp();
     engine::ParseCommandLine(c.line);
@@ -128,7 +129,7 @@ TEST_F(CommandLineTest, QuietAndLogFollowTheRulesOfTheOtherOptions) {
     TearDown();
   }
   // Nor is the program's own path.
-  engine::ParseCommandLine(engine::SkipProgramName(""C:\x -QUIET -LOG=y\Setup.exe""));
+  engine::ParseCommandLine(engine::SkipProgramName("\"C:\\x -QUIET -LOG=y\\Setup.exe\""));
   EXPECT_FALSE(engine::Run().quiet);
   EXPECT_STREQ(engine::Run().log_path, "");
 }

@@ -111,7 +111,7 @@ TEST(DetailLog, StopsAtItsBoundWithALastLineSayingSo) {
   EXPECT_GT(text.size(), 20000u - 4096 - 300);
   const std::vector<std::string> events = log.Events();
   ASSERT_FALSE(events.empty());
-  EXPECT_EQ(events.back(), "The log stops here: it has reached its limit of 20000 bytes.");
+  EXPECT_EQ(events.back(), "Log stopped at its limit of 20000 bytes");
 }
 
 TEST(DetailLog, APathThatCannotBeCreatedLeavesTheLogOff) {
@@ -164,22 +164,22 @@ TEST_F(DetailLogRun, CommandsAsWrittenExpandedWithResultsMessagesAndAnswers) {
       "  result 0",
       "Phase 1 line 3: If #DIR#,=,nowhere",
       "  arguments: \"C:\\Gizmo\", \"=\", \"nowhere\"",
-      "  result 0; the lines that follow are skipped",
+      "  result 0; next lines skipped",
       "Phase 1 line 4 skipped: CreateDir #DIR#\\never",
       "Phase 1 line 5: Endif",
-      "  result 0; the lines that follow run",
+      "  result 0; next lines run",
       "Phase 1 line 6: CreateDir \"#DIR#\\bin\", second",
       "  arguments: \"C:\\Gizmo\\bin\", \"second\"",
       "  result 0",
       "Phase 1 line 7: CopyFile a.dll,#DIR#",
       "  arguments: \"a.dll\", \"C:\\Gizmo\"",
       copy_failed,
-      "  the wizard's answer: run the command again",
+      "  the wizard's answer: retry",
       "Phase 1 line 7: CopyFile a.dll,#DIR#",
       "  arguments: \"a.dll\", \"C:\\Gizmo\"",
       copy_failed,
       "  the wizard's answer: end the phase",
-      "Phase 1 stops before its end: result 8",
+      "Phase 1 stopped: result 8",
   };
   EXPECT_EQ(log.Events(), expected);
 }
@@ -195,9 +195,9 @@ TEST_F(DetailLogRun, SilentStopsUninstallGoesOnAndMissingPhasesAreNamed) {
   engine::RunPhase(1);
   engine::RunPhase(0);
   const std::vector<std::string> events = log.Events();
-  EXPECT_TRUE(Has(events, "Phase 1 stops before its end: result 8"));
+  EXPECT_TRUE(Has(events, "Phase 1 stopped: result 8"));
   EXPECT_TRUE(Has(events, "Phase 3 is not in the script"));
-  EXPECT_TRUE(Has(events, "  Uninstall goes on with the next line"));
+  EXPECT_TRUE(Has(events, "  Uninstall goes on"));
   EXPECT_TRUE(Has(events, "Phase 1 ends: result 8"));
   EXPECT_TRUE(Has(events, "Phase 0 is not in the script: result 28"));
   int copies = 0;

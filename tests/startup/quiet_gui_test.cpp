@@ -110,8 +110,7 @@ TEST(QuietRun, ALockedFileReplacedAtRestartEndsWith3010AndNoWindow) {
   ASSERT_GE(copy, 0) << Describe(log);
   const std::vector<std::string> expected = {
       "  arguments: \"Program.dll\", \"" + target + "\", \"REBOOTIFLOCKED\"",
-      "  " + target + " is in use: moved aside to " + target +
-          ".bak, which goes at the next restart; restart needed",
+      "  " + target + " in use: moved to " + target + ".bak, deleted at restart; restart needed",
       "  result 0",
   };
   int next = copy + 1;
@@ -123,7 +122,7 @@ TEST(QuietRun, ALockedFileReplacedAtRestartEndsWith3010AndNoWindow) {
   EXPECT_TRUE(log.Has("Message box not shown (-QUIET), answered OK: Please restart your "
                       "computer to complete Setup."))
       << Describe(log);
-  EXPECT_EQ(log.events.back(), "End of the run: exit code 3010; restart needed: yes; self-removal: no");
+  EXPECT_EQ(log.events.back(), "End: exit code 3010; restart needed: yes; self-removal: no");
   test_support::RemovePendingOperationsUnder(install);
   test_support::RemoveTree(folder);
 }
@@ -136,13 +135,12 @@ TEST(QuietRun, AMissingScriptFailsWith13AndNoWindow) {
   EXPECT_EQ(run.exit_code, 13u);
   EXPECT_EQ(run.windows, std::vector<std::string>{});
   const LogEvents log = ReadLogEvents(test_support::ReadWholeFile(folder + "\\quiet.log"));
-  EXPECT_TRUE(log.Has("The script Uninstall.dis is neither in the package nor in the current "
-                      "folder"))
+  EXPECT_TRUE(log.Has("No script Uninstall.dis in the package or the current folder"))
       << Describe(log);
   EXPECT_TRUE(log.Has("Message box not shown (-QUIET), answered OK: A critical error has "
                       "occured. Uninstall can not continue. Maybe the Uninstall file is corrupt!"))
       << Describe(log);
-  EXPECT_EQ(log.events.back(), "End of the run: exit code 13; restart needed: no; self-removal: no");
+  EXPECT_EQ(log.events.back(), "End: exit code 13; restart needed: no; self-removal: no");
   test_support::RemoveTree(folder);
 }
 

@@ -87,7 +87,7 @@ install() {
         exit 1
     }
     t1=$(date +%s.%N)
-    if [ "$kind" = logged ] && ! grep -q "End of the run: exit code 0" "$DRIVE_C/bench/logged.log"; then
+    if [ "$kind" = logged ] && ! grep -q "End: exit code 0;" "$DRIVE_C/bench/logged.log"; then
         echo "bench: the logged install left no complete log" >&2
         exit 1
     fi

@@ -7,8 +7,8 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,10 +20,13 @@
 #include "engine/script_parser.h"
 #include "engine/variables.h"
 #include "tests/core/test_support.h"
+#include "tests/support/log_events.h"
 
 namespace {
 
 using core_test::EngineTest;
+using test_support::LogEvents;
+using test_support::ReadLogEvents;
 
 // A log file in a private folder, closed and removed at the end.
 class LogFile {
@@ -42,36 +45,19 @@ class LogFile {
   const std::string& path() const { return path_; }
   std::string Text() const {
     std::ifstream in(path_, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  // The lines without their time and thread, each checked to end in CR LF.
-  std::vector<std::string> Events() const {
-    std::vector<std::string> events;
-    const std::string text = Text();
-    static const std::regex kPrefix(R"(^ *\d+ ms \[\d+\] )");
-    size_t start = 0;
-    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      const std::string line = text.substr(start, end - start);
-      std::smatch prefix;
-      EXPECT_TRUE(std::regex_search(line, prefix, kPrefix)) << line;
-      events.push_back(prefix.suffix());
-    }
-    EXPECT_EQ(start, text.size()) << "the last line is not whole";
-    return events;
+  // The events; every line must be whole.
+  LogEvents Events() const {
+    const LogEvents log = ReadLogEvents(Text());
+    EXPECT_TRUE(log.whole) << Text();
+    return log;
   }
 
  private:
   std::string folder_;
   std::string path_;
 };
-
-bool Has(const std::vector<std::string>& events, const std::string& event) {
-  for (const std::string& e : events)
-    if (e == event) return true;
-  return false;
-}
 
 TEST(DetailLog, TwoThreadsWriteWholeLinesAndTextsStayOnTheirLine) {
   LogFile log;
@@ -87,7 +73,7 @@ TEST(DetailLog, TwoThreadsWriteWholeLinesAndTextsStayOnTheirLine) {
   engine::CloseDetailLog();
   engine::LogLine("after the end");  // dropped
 
-  const std::vector<std::string> events = log.Events();
+  const std::vector<std::string> events = log.Events().events;
   ASSERT_EQ(events.size(), 4001u);
   EXPECT_EQ(events[0], "text with a break  and a feed");
   int main_lines = 0, worker_lines = 0;
@@ -109,16 +95,9 @@ TEST(DetailLog, StopsAtItsBoundWithALastLineSayingSo) {
   const std::string text = log.Text();
   EXPECT_LE(text.size(), 20000u);
   EXPECT_GT(text.size(), 20000u - 4096 - 300);
-  const std::vector<std::string> events = log.Events();
+  const std::vector<std::string> events = log.Events().events;
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.back(), "Log stopped at its limit of 20000 bytes");
-}
-
-TEST(DetailLog, APathThatCannotBeCreatedLeavesTheLogOff) {
-  EXPECT_FALSE(engine::OpenDetailLog("/no/such/folder/run.log"));
-  EXPECT_FALSE(engine::DetailLogOn());
-  engine::LogLine("nowhere");  // harmless
-  EXPECT_FALSE(engine::OpenDetailLog(""));
 }
 
 using DetailLogRun = EngineTest;
@@ -181,7 +160,7 @@ TEST_F(DetailLogRun, CommandsAsWrittenExpandedWithResultsMessagesAndAnswers) {
       "  the wizard's answer: end the phase",
       "Phase 1 stopped: result 8",
   };
-  EXPECT_EQ(log.Events(), expected);
+  EXPECT_EQ(log.Events().events, expected);
 }
 
 TEST_F(DetailLogRun, SilentStopsUninstallGoesOnAndMissingPhasesAreNamed) {
@@ -194,15 +173,13 @@ TEST_F(DetailLogRun, SilentStopsUninstallGoesOnAndMissingPhasesAreNamed) {
   engine::Run().uninstall_mode = true;
   engine::RunPhase(1);
   engine::RunPhase(0);
-  const std::vector<std::string> events = log.Events();
-  EXPECT_TRUE(Has(events, "Phase 1 stopped: result 8"));
-  EXPECT_TRUE(Has(events, "Phase 3 is not in the script"));
-  EXPECT_TRUE(Has(events, "  Uninstall goes on"));
-  EXPECT_TRUE(Has(events, "Phase 1 ends: result 8"));
-  EXPECT_TRUE(Has(events, "Phase 0 is not in the script: result 28"));
-  int copies = 0;
-  for (const std::string& e : events) copies += e.rfind("Phase 1 line 3: CopyFile c,d", 0) == 0;
-  EXPECT_EQ(copies, 1);  // only the uninstall reached the second copy
+  const LogEvents events = log.Events();
+  EXPECT_TRUE(events.Has("Phase 1 stopped: result 8"));
+  EXPECT_TRUE(events.Has("Phase 3 is not in the script"));
+  EXPECT_TRUE(events.Has("  Uninstall goes on"));
+  EXPECT_TRUE(events.Has("Phase 1 ends: result 8"));
+  EXPECT_TRUE(events.Has("Phase 0 is not in the script: result 28"));
+  EXPECT_EQ(events.Count("Phase 1 line 3: CopyFile c,d"), 1);  // only the uninstall got there
 }
 
 TEST_F(DetailLogRun, QuietRunsShowNoBoxAndNeverAnswerRetry) {
@@ -230,11 +207,11 @@ TEST_F(DetailLogRun, QuietRunsShowNoBoxAndNeverAnswerRetry) {
         << c.style;
   }
   EXPECT_EQ(message_boxes_.size(), 1u) << "a quiet run showed a box";
-  const std::vector<std::string> events = log.Events();
-  EXPECT_TRUE(Has(events, "Message box answered Retry"));
-  EXPECT_TRUE(Has(events, "Message box not shown (-QUIET), answered OK: Box 7 for Setup"));
-  EXPECT_TRUE(Has(events, "Message box not shown (-QUIET), answered Cancel: Box 7 for Setup"));
-  EXPECT_TRUE(Has(events, "Message box not shown (-QUIET), answered No: Box 7 for Setup"));
+  const LogEvents events = log.Events();
+  EXPECT_TRUE(events.Has("Message box answered Retry"));
+  EXPECT_TRUE(events.Has("Message box not shown (-QUIET), answered OK: Box 7 for Setup"));
+  EXPECT_TRUE(events.Has("Message box not shown (-QUIET), answered Cancel: Box 7 for Setup"));
+  EXPECT_TRUE(events.Has("Message box not shown (-QUIET), answered No: Box 7 for Setup"));
 }
 
 }  // namespace

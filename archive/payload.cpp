@@ -189,6 +189,24 @@ int CopyFileOrPayload(const char* source, const char* target) {
   return ExtractPayload(source, target, kPayloadToFile, nullptr, nullptr, 0);
 }
 
+bool DescribeCopySource(const char* source, CopySource* facts) {
+  *facts = CopySource{false, 0, 0};
+  if (!source) return false;
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  if (DiskFileMayReplace(source) && GetFileAttributesExA(source, GetFileExInfoStandard, &file)) {
+    *facts = CopySource{true, file.nFileSizeLow, 0};
+    return true;
+  }
+  const void* data = nullptr;
+  uint32_t size = 0;
+  if (!FindPayloadBytes(source, &data, &size)) return false;
+  OpenedPayload zip(OpenArchive(data, size, package::kPassword));
+  ArchiveEntry entry;
+  if (!zip.get() || FindEntry(zip.get(), source, 1, nullptr, &entry) != kZipOk) return false;
+  *facts = CopySource{false, static_cast<uint32_t>(entry.uncompressed_size), entry.crc32};
+  return true;
+}
+
 void FreePayloadBlock(void* block) { std::free(block); }
 
 }  // namespace archive

@@ -48,6 +48,16 @@ void* LoadFileOrPayload(const char* name, uint32_t* length, uint32_t extra);
 // 0, 8, 17, 31 as for ExtractPayload.
 int CopyFileOrPayload(const char* source, const char* target);
 
+// What CopyFileOrPayload copies for `source`: a disk file (`from_file`, its
+// size) or the payload (its size and the CRC-32 that the extraction checks).
+// False when it finds neither. For the detailed log.
+struct CopySource {
+  bool from_file;
+  uint32_t size;  // a disk file's low 32 bits
+  uint32_t crc32;  // payloads only
+};
+bool DescribeCopySource(const char* source, CopySource* facts);
+
 // Releases a block from ExtractPayload or LoadFileOrPayload.
 void FreePayloadBlock(void* block);
 

@@ -269,6 +269,7 @@ int32_t GetEntry(ArchiveHandle* handle, int32_t index, ArchiveEntry* entry) {
   e.attributes = zip::AttributesFromRecord(r.version_made_by, r.external_attributes);
   e.compressed_size = static_cast<int32_t>(r.compressed_size);
   e.uncompressed_size = static_cast<int32_t>(r.uncompressed_size);
+  e.crc32 = r.crc32;
   uint64_t local = zip::DosDateTimeToLocalFileTime(r.dos_date_time);
   uint64_t utc = local ? LocalFileTimeToUtc(local) : 0;
   e.modification_time = e.access_time = e.creation_time = utc;

@@ -90,6 +90,7 @@ struct ArchiveEntry {
   FileTime modification_time;
   int32_t compressed_size;        // bytes of data, encryption header included
   int32_t uncompressed_size;
+  uint32_t crc32;                 // as the directory declares it; extraction checks it
 };
 
 struct ArchiveReader;

@@ -14,6 +14,7 @@
 #include "archive/payload.h"
 #include "commands/command_helpers.h"
 #include "commands/staged_copy.h"
+#include "engine/detail_log.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
@@ -61,12 +62,33 @@ bool EndsWithSeparator(const char* path) {
 int CopyWithRetryWindow(StagedCopy* copy) {
   int64_t window = RetryWindow();
   int result = copy->Attempt();
+  if (result != kResultSuccess && window > 0) {
+    LogLine("  attempt 1: result %d; retrying for %ld ms (#TRYTIME#)", result,
+            static_cast<long>(window));
+  }
   while (result != kResultSuccess && window > 0) {
     platform::SleepMilliseconds(kRetryPauseMilliseconds);
     window -= kRetryPauseMilliseconds;
     if (window > 0) result = copy->Attempt();
   }
   return result;
+}
+
+// Where a copy's bytes come from and go, for the detailed log (before the
+// copy, so that a copy that never ends is named).
+void LogCopySource(const char* source, const char* destination) {
+  archive::CopySource facts;
+  if (!DetailLogOn()) return;
+  if (!archive::DescribeCopySource(source, &facts)) {
+    LogLine("  %s: no such file or payload", source);
+  } else if (facts.from_file) {
+    LogLine("  file %s, %lu bytes, to %s", source, static_cast<unsigned long>(facts.size),
+            destination);
+  } else {
+    LogLine("  payload %s, %lu bytes, CRC-32 %08lx (checked) to %s", source,
+            static_cast<unsigned long>(facts.size), static_cast<unsigned long>(facts.crc32),
+            destination);
+  }
 }
 
 // The copy onto a name that was just freed: at least one attempt, and every
@@ -104,6 +126,8 @@ int ReplaceLockedFile(StagedCopy* copy, const char* destination) {
   // A refused scheduling request is not reported: the new file is in place.
   MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   Run().restart_needed = true;
+  LogLine("  %s in use: moved to %s, deleted at restart; restart needed", destination,
+          aside.c_str());
   return kResultSuccess;
 }
 
@@ -159,12 +183,14 @@ void DeleteAtRestart(const char* path, NameList* moved_aside) {
     if (MoveFileExA(path, aside.c_str(), 0)) {
       moved_aside->Add(aside.c_str());
       MoveFileExA(aside.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+      LogLine("  %s in use: moved to %s, deleted at restart", path, aside.c_str());
       return;
     }
     const DWORD error = GetLastError();
     if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) break;
   }
   MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  LogLine("  %s in use: deleted at restart", path);
 }
 
 // Deletes one file, retrying for "#TRYTIME#" but at least one second.
@@ -301,6 +327,7 @@ int CommandCopyFile(const char* args, const char* line_end) {
   SendStatusWith("Copying file: ", destination.c_str());
   if (!fits) return kResultCopyFailed;
 
+  LogCopySource(source, destination.c_str());
   StagedCopy copy(source, destination.c_str());
   int result = CopyWithRetryWindow(&copy);
   if (result == kResultSuccess) return kResultSuccess;
@@ -352,6 +379,7 @@ int CommandRemoveDir(const char* args, const char* line_end) {
   if (!folder.Assign(Argument(0)) || !IsFolder(folder.c_str())) return kResultSuccess;
   if (RemoveDirectoryA(folder.c_str())) return kResultSuccess;
   MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  LogLine("  %s not empty or in use: removed at restart", folder.c_str());
   return kResultRemoveAtRestart;
 }
 
@@ -366,6 +394,8 @@ int CommandPatchFile(const char* args, const char* line_end) {
 
   // The copy is patched before it takes the target's place: patch data that
   // cannot be applied leaves the target as it was.
+  LogCopySource(source, target.c_str());
+  LogCopySource(patch, "the patch");
   StagedCopy copy(source, target.c_str(), ApplyPatch, patch);
   return copy.Attempt();
 }

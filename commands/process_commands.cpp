@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "commands/command_helpers.h"
+#include "engine/detail_log.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/interpreter.h"
@@ -259,6 +260,7 @@ int CommandRun(const char* args, const char* line_end) {
     // The launch takes the desktop user's token itself. It runs without
     // impersonation: starting a process with another token is a right of
     // the engine's own account, which an impersonated thread does not show.
+    LogLine("  starting %s as the desktop user", target);
     return platform::LaunchAsDesktopUser(target, parameters, nullptr) == 0
                ? kResultSuccess
                : kResultCannotStartProgram;
@@ -281,6 +283,7 @@ int CommandRun(const char* args, const char* line_end) {
     return kResultCannotStartProgram;
   }
   if (found[0] != '\0') target = found;
+  LogLine("  opening %s through the shell", target);
   HINSTANCE result = ShellExecuteA(nullptr, nullptr, target, parameters, nullptr, SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(result) > 32 ? kResultSuccess : kResultCannotStartProgram;
 }
@@ -310,21 +313,31 @@ int CommandCall(const char* args, const char* line_end) {
   // engine's folder or the current folder). The command line that the
   // program receives names it as the script wrote it.
   char found[kPathSize];
-  if (!platform::ResolveProgram(Argument(0), found, sizeof(found))) return not_started;
+  if (!platform::ResolveProgram(Argument(0), found, sizeof(found))) {
+    LogLine("  %s: not in the system's folders", Argument(0));
+    return not_started;
+  }
   const char* application = found[0] != '\0' ? found : nullptr;
 
   StartedProcess started;
   bool ok = real_user &&
             StartWithDesktopUserToken(application, command_line, folder, hidden, &started);
+  const char* const account = ok ? "the desktop user's" : "the engine's";
   if (!ok) {
     // Without a desktop user token the program runs with the engine's rights,
     // as every command's work does when the desktop user cannot be acted for.
     platform::ScopedDesktopUser user(real_user);
     ok = StartWithEngineToken(application, command_line, folder, hidden, &started);
   }
-  if (!ok) return not_started;
+  if (!ok) {
+    LogLine("  %s could not be started: system code %lu", command_line, GetLastError());
+    return not_started;
+  }
+  LogLine("  started %s with %s rights: %s", application ? application : Argument(0), account,
+          command_line);
 
   DWORD code = WaitForProgram(started.process.get());
+  LogLine("  exit code %lu", static_cast<unsigned long>(code));
   char code_text[16];
   if (code == 0) {
     text::CopyBounded(code_text, sizeof(code_text), "0");

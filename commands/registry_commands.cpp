@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "commands/command_helpers.h"
+#include "engine/detail_log.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/result_codes.h"
@@ -61,15 +62,27 @@ REGSAM ViewFor(const char* view_argument) {
   return platform::kDefaultRegistryView;
 }
 
-// Creates or opens `path` and stores one value. False when either step fails.
-bool WriteValue(HKEY root, const char* path, const char* name, DWORD type, const BYTE* data,
+// The key and value a command acts on, and the system's answer, for the
+// detailed log. `root_argument` has been found to name a root.
+void LogKey(const char* action, const char* root_argument, const RootKey& root, const char* path,
+            const char* value, REGSAM view, LONG error) {
+  if (!DetailLogOn()) return;
+  static const char kRootNames[kRegistryRootCount][5] = {"HKCU", "HKLM", "HKCR"};
+  LogLine("  %s %s%s\\%s \"%s\", %s view: code %ld", action,
+          kRootNames[FindRegistryRoot(root_argument)],
+          root.desktop_user_hive ? " (desktop user's)" : "", path, value,
+          view == KEY_WOW64_64KEY ? "64-bit" : "32-bit", static_cast<long>(error));
+}
+
+// Creates or opens `path` and stores one value. ERROR_SUCCESS, or the
+// system's code of the step that failed.
+LONG WriteValue(HKEY root, const char* path, const char* name, DWORD type, const BYTE* data,
                 DWORD size, REGSAM view) {
   platform::UniqueHkey key;
-  if (RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view,
-                      nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  return RegSetValueExA(key.get(), name, 0, type, data, size) == ERROR_SUCCESS;
+  const LONG created = RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                       KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr);
+  if (created != ERROR_SUCCESS) return created;
+  return RegSetValueExA(key.get(), name, 0, type, data, size);
 }
 
 void SendValueStatus(const char* name, const char* data) {
@@ -178,11 +191,11 @@ int CommandCreateRegValSz(const char* args, const char* line_end) {
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultRegValSzFailed;
   // The string's bytes and its terminating zero.
   DWORD size = static_cast<DWORD>(strlen(data) + 1);
-  if (!WriteValue(root.key, Argument(1), Argument(2), REG_SZ,
-                  reinterpret_cast<const BYTE*>(data), size, ViewFor(Argument(4)))) {
-    return kResultRegValSzFailed;
-  }
-  return kResultSuccess;
+  const REGSAM view = ViewFor(Argument(4));
+  const LONG written = WriteValue(root.key, Argument(1), Argument(2), REG_SZ,
+                                  reinterpret_cast<const BYTE*>(data), size, view);
+  LogKey("wrote", Argument(0), root, Argument(1), Argument(2), view, written);
+  return written == ERROR_SUCCESS ? kResultSuccess : kResultRegValSzFailed;
 }
 
 int CommandCreateRegValDW(const char* args, const char* line_end) {
@@ -198,11 +211,11 @@ int CommandCreateRegValDW(const char* args, const char* line_end) {
   DWORD number = static_cast<DWORD>(strtoul(Argument(3), nullptr, 10));
   BYTE data[4] = {static_cast<BYTE>(number), static_cast<BYTE>(number >> 8),
                   static_cast<BYTE>(number >> 16), static_cast<BYTE>(number >> 24)};
-  if (!WriteValue(root.key, Argument(1), Argument(2), REG_DWORD, data, sizeof(data),
-                  ViewFor(Argument(4)))) {
-    return kResultRegValDwFailed;
-  }
-  return kResultSuccess;
+  const REGSAM view = ViewFor(Argument(4));
+  const LONG written =
+      WriteValue(root.key, Argument(1), Argument(2), REG_DWORD, data, sizeof(data), view);
+  LogKey("wrote", Argument(0), root, Argument(1), Argument(2), view, written);
+  return written == ERROR_SUCCESS ? kResultSuccess : kResultRegValDwFailed;
 }
 
 int CommandDeleteRegKey(const char* args, const char* line_end) {
@@ -216,6 +229,8 @@ int CommandDeleteRegKey(const char* args, const char* line_end) {
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultDeleteRegKeyFailed;
   if (!IsKeyPathWithoutEmptySegment(Argument(1))) return kResultDeleteRegKeyFailed;
   DeleteKeyTree(root.key, Argument(1), ViewFor(Argument(2)));
+  LogKey("deleted key", Argument(0), root, Argument(1), "",
+         ViewFor(Argument(2)), ERROR_SUCCESS);
   return kResultSuccess;
 }
 
@@ -229,10 +244,11 @@ int CommandDeleteRegVal(const char* args, const char* line_end) {
   RootKey root;  // closed before the impersonation ends
   if (!OpenRoot(Argument(0), real_user, &root)) return kResultDeleteRegValFailed;
   platform::UniqueHkey key;
-  if (RegOpenKeyExA(root.key, Argument(1), 0, KEY_ALL_ACCESS | ViewFor(Argument(3)),
-                    key.put()) == ERROR_SUCCESS) {
-    RegDeleteValueA(key.get(), Argument(2));
-  }
+  LONG deleted = RegOpenKeyExA(root.key, Argument(1), 0, KEY_ALL_ACCESS | ViewFor(Argument(3)),
+                               key.put());
+  if (deleted == ERROR_SUCCESS) deleted = RegDeleteValueA(key.get(), Argument(2));
+  LogKey("deleted value", Argument(0), root, Argument(1), Argument(2), ViewFor(Argument(3)),
+         deleted);
   return kResultSuccess;
 }
 

@@ -12,7 +12,7 @@ namespace engine {
 
 namespace {
 
-enum Option { kSilent, kWorkDir, kInstall, kData, kUse, kOptionCount };
+enum Option { kSilent, kWorkDir, kInstall, kData, kUse, kQuiet, kLog, kOptionCount };
 
 struct OptionName {
   const char* text;
@@ -20,8 +20,8 @@ struct OptionName {
 };
 
 constexpr OptionName kOptions[kOptionCount] = {
-    {"-SILENT", false}, {"-WORKDIR=", true}, {"-INSTALL=", true},
-    {"-DATA=", true},   {"-USE=", true},
+    {"-SILENT", false}, {"-WORKDIR=", true}, {"-INSTALL=", true}, {"-DATA=", true},
+    {"-USE=", true},    {"-QUIET", false},   {"-LOG=", true},
 };
 
 const char* SkipBlanks(const char* p, const char* end) {
@@ -68,6 +68,7 @@ void ParseCommandLine(const char* command_line) {
     }
     if (!kOptions[matched].has_value) {
       run.silent = true;
+      if (matched == kQuiet) run.quiet = true;
       continue;
     }
     char value[kArgumentSize];
@@ -88,6 +89,11 @@ void ParseCommandLine(const char* command_line) {
         break;
       case kUse:
         run.use_list.Add(value);
+        break;
+      case kLog:
+        // Opened by start-up once the whole line is read, so that a relative
+        // path is taken from the folder that "-WORKDIR=" chose.
+        text::CopyBounded(run.log_path, sizeof(run.log_path), value);
         break;
       default:
         break;

@@ -1,5 +1,7 @@
 // The engine's command line: "-SILENT", "-WORKDIR=", "-INSTALL=", "-DATA=",
-// "-USE=", matched anywhere in the text and without regard to case.
+// "-USE=", "-QUIET" and "-LOG=", matched anywhere in the text and without
+// regard to case. A value is read whole, so text inside a value (a folder
+// named "C:\-LOG=x") is never taken for an option.
 #ifndef ENGINE_COMMAND_LINE_H_
 #define ENGINE_COMMAND_LINE_H_
 
@@ -13,8 +15,9 @@ namespace engine {
 const char* SkipProgramName(const char* command_line);
 
 // Scans `command_line` (the arguments, without the program name) and sets
-// the silent and all-users flags, "#INSTALLPATH#", "#CUSTOMPATH#", the use list
-// and the current directory. A value holds at most 259 characters; longer
+// the silent, quiet and all-users flags, "#INSTALLPATH#", "#CUSTOMPATH#", the
+// use list, the log path (the last "-LOG=" given) and the current directory.
+// "-QUIET" sets the silent flag as well. A value holds at most 259 characters; longer
 // values are cut. Values follow the script's argument rule: an unquoted value
 // ends only at a comma or the end, so it swallows options that follow it.
 void ParseCommandLine(const char* command_line);

@@ -40,6 +40,21 @@ bool ChangeDirectory(const char* path);
 // its end instead of waiting for ever.
 void JoinThreadServingMessages(void* thread);
 
+// The detailed log's file and clock. The file is created (or replaced),
+// relative to the current directory when not absolute, and others may read
+// it while it is written. Every append goes to the system at once, so that a
+// process that is ended leaves every line written so far. Null when it
+// could not be created.
+void* CreateLogFile(const char* path);
+// False when not every byte could be written.
+bool AppendToLogFile(void* file, const void* data, size_t size);
+void CloseLogFile(void* file);
+// Milliseconds of a clock that never goes back, from an arbitrary start;
+// it wraps around, so only differences below 49 days count.
+unsigned long MonotonicMilliseconds();
+// The calling thread's id as the system names it.
+unsigned long CurrentThreadNumber();
+
 }  // namespace host
 
 #endif  // ENGINE_HOST_H_

@@ -1,5 +1,6 @@
 // The native build's host: enough of the operating system for the portable
 // core's unit tests, and nothing more.
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -68,5 +69,24 @@ bool ChangeDirectory(const char* path) { return chdir(path) == 0; }
 
 // The native build has no window messages to serve.
 void JoinThreadServingMessages(void* thread) { JoinThread(thread); }
+
+void* CreateLogFile(const char* path) { return std::fopen(path, "wb"); }
+
+bool AppendToLogFile(void* file, const void* data, size_t size) {
+  FILE* stream = static_cast<FILE*>(file);
+  // Flushed at once, as the Windows host writes without a buffer.
+  return std::fwrite(data, 1, size, stream) == size && std::fflush(stream) == 0;
+}
+
+void CloseLogFile(void* file) { std::fclose(static_cast<FILE*>(file)); }
+
+unsigned long MonotonicMilliseconds() {
+  timespec now = {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<unsigned long>(static_cast<unsigned long long>(now.tv_sec) * 1000u +
+                                    static_cast<unsigned long long>(now.tv_nsec) / 1000000u);
+}
+
+unsigned long CurrentThreadNumber() { return static_cast<unsigned long>(gettid()); }
 
 }  // namespace host

@@ -58,4 +58,27 @@ void JoinThreadServingMessages(void* thread) {
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
 }
 
+void* CreateLogFile(const char* path) {
+  // Not inherited by the programs that the script starts.
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  return file;
+}
+
+bool AppendToLogFile(void* file, const void* data, size_t size) {
+  // No buffer of the engine's own: once WriteFile returns, the line is the
+  // system's, and it stays in the file when the process is ended.
+  DWORD written = 0;
+  return WriteFile(static_cast<HANDLE>(file), data, static_cast<DWORD>(size), &written,
+                   nullptr) &&
+         written == size;
+}
+
+void CloseLogFile(void* file) { CloseHandle(static_cast<HANDLE>(file)); }
+
+unsigned long MonotonicMilliseconds() { return GetTickCount(); }
+
+unsigned long CurrentThreadNumber() { return GetCurrentThreadId(); }
+
 }  // namespace host

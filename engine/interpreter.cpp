@@ -3,9 +3,11 @@
 #include <atomic>
 
 #include "engine/conditions.h"
+#include "engine/detail_log.h"
 #include "engine/engine_window.h"
 #include "engine/fixed_string.h"
 #include "engine/host.h"
+#include "engine/phase_log.h"
 #include "engine/result_codes.h"
 #include "engine/run_state.h"
 
@@ -112,22 +114,33 @@ class ObservedPhase {
   const PhaseObserver* observer_;
 };
 
-// Runs the commands of a found body. kCompleted when the cursor reached the
-// body's end; `*remembered_out` is then the last failure seen in Uninstall mode.
-PhaseEnd RunBodyCommands(const PhaseBody& body, int* remembered_out) {
+// The reply to a failed command, as the log names it.
+const char* FailureReplyName(intptr_t answer) {
+  if (answer == kFailureReplyEndPhase) return "end the phase";
+  return answer == kFailureReplyRetry ? "retry" : "go on";
+}
+
+// Runs the commands of phase `n`'s found body. kCompleted when the cursor
+// reached the body's end; `*remembered_out` is then the last failure seen in
+// Uninstall mode.
+PhaseEnd RunBodyCommands(int n, const PhaseBody& body, int* remembered_out) {
   int remembered = kResultSuccess;
   const char* cursor = body.start;
+  LineCounter lines(Run().script_text);
   while (cursor < body.end) {
     if (g_stop_requested.load()) return PhaseEnd::kStopped;
     ParsedCommand command = ParseCommand(cursor);
     const int k = command.keyword;
     const bool active = BranchIsActive();
     const bool nesting = (k == kKeywordIf || k == kKeywordElse || k == kKeywordEndif);
-    const bool runs = (k != kKeywordNone && k != kKeywordPhaseBegin && k != kKeywordPhaseEnd) &&
-                      (active || nesting);
+    const bool is_command = k != kKeywordNone && k != kKeywordPhaseBegin && k != kKeywordPhaseEnd;
+    const bool runs = is_command && (active || nesting);
+    const int line = DetailLogOn() ? lines.LineAt(command.line_start) : 0;
+    if (is_command) LogCommandLine(n, line, command, !runs);
     bool retry = false;
     if (runs) {
       int result = RunHandler(command);
+      LogCommandResult(k, result);
       // Run never stops a script: its outcome is recorded as success.
       SetErrorState(k == kKeywordRun ? kResultSuccess : result);
       // Error handling applies to the line whose command ran; lines that
@@ -141,14 +154,17 @@ PhaseEnd RunBodyCommands(const PhaseBody& body, int* remembered_out) {
                  (Run().uninstall_mode || window == nullptr)) {
         // A warning never stops a run. (With a window, the page shows it
         // once and replies "continue".)
+        LogLine("  a warning: going on");
         SetErrorState(kResultSuccess);
       } else {
         if (Run().uninstall_mode) {
+          LogLine("  Uninstall goes on");
           remembered = code;
         } else if (window == nullptr) {
           return PhaseEnd::kStopped;
         } else {
           intptr_t answer = window->CommandFailed();
+          LogLine("  the wizard's answer: %s", FailureReplyName(answer));
           if (answer == kFailureReplyEndPhase) return PhaseEnd::kStopped;
           SetErrorState(kResultSuccess);
           retry = (answer == kFailureReplyRetry);
@@ -172,11 +188,12 @@ PhaseEnd RunPhaseBody(int n, intptr_t* reply) {
     if (n == 0 || n == 1) SetErrorState(kResultNoPhase);
     return PhaseEnd::kNotFound;
   }
+  LogLine("Phase %d begins", n);
   int remembered = kResultSuccess;
   {
     // The observer hears of the end before the completion message goes out.
     ObservedPhase observed(n, body);
-    if (RunBodyCommands(body, &remembered) == PhaseEnd::kStopped) return PhaseEnd::kStopped;
+    if (RunBodyCommands(n, body, &remembered) == PhaseEnd::kStopped) return PhaseEnd::kStopped;
   }
   if (Run().uninstall_mode) SetErrorState(remembered);
   if (EngineWindow* window = CurrentEngineWindow()) {
@@ -219,9 +236,14 @@ intptr_t RunPhase(int n) {
   intptr_t reply = 0;
   switch (RunPhaseBody(n, &reply)) {
     case PhaseEnd::kCompleted:
+      LogLine("Phase %d ends: result %d", n, ErrorState());
       return reply;
     case PhaseEnd::kStopped:
+      LogLine("Phase %d stopped: result %d", n, ErrorState());
+      break;
     case PhaseEnd::kNotFound:
+      // Only phases 0 and 1 must be there.
+      LogLine("Phase %d is not in the script%s", n, n <= 1 ? ": result 28" : "");
       break;
   }
   return ErrorState();
@@ -235,6 +257,7 @@ int StartPhase(int n, bool on_new_thread) {
     return kResultSuccess;
   }
   WaitForPhaseThread();
+  LogLine("Phase %d starts on a new thread", n);
   g_thread_argument.phase = n;
   g_phase_thread = host::StartThread(PhaseThreadMain, &g_thread_argument);
   return g_phase_thread != nullptr ? kResultSuccess : kResultThreadFailed;

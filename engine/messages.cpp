@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "engine/detail_log.h"
 #include "engine/fixed_string.h"
 #include "engine/host.h"
 #include "engine/run_state.h"
@@ -13,16 +14,43 @@ namespace engine {
 
 namespace {
 
+// The buttons' names by reply (IDOK 1 to IDNO 7).
+constexpr const char* kReplyNames[] = {"?", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+
+const char* ReplyName(int reply) {
+  return reply > 0 && reply < static_cast<int>(sizeof(kReplyNames) / sizeof(kReplyNames[0]))
+             ? kReplyNames[reply]
+             : kReplyNames[0];
+}
+
 int ShowMessageV(void* owner, const char* format, unsigned style, va_list args) {
   char message[kMessageSize];
   text::FormatBoundedV(message, sizeof(message), format, args);
   ExpandVariables(message, sizeof(message));
+  if (Run().quiet) {
+    const int answer = QuietAnswer(style);
+    LogLine("Message box not shown (-QUIET), answered %s: %s", ReplyName(answer), message);
+    return answer;
+  }
   char caption[kPathSize] = "#SETUPMODE#";
   ExpandVariables(caption, sizeof(caption));
-  return host::ShowMessageBox(owner, message, caption, style);
+  LogLine("Message box shown: %s", message);
+  const int reply = host::ShowMessageBox(owner, message, caption, style);
+  LogLine("Message box answered %s", ReplyName(reply));
+  return reply;
 }
 
 }  // namespace
+
+int QuietAnswer(unsigned style) {
+  // By the buttons of the style: OK; OK, Cancel; Abort, Retry, Ignore;
+  // Yes, No, Cancel; Yes, No; Retry, Cancel. Never Retry, which could repeat
+  // for ever what nobody is there to mend.
+  static const unsigned char kAnswers[] = {kReplyOk,     kReplyCancel, 3 /* Abort */,
+                                           kReplyCancel, kReplyNo,     kReplyCancel};
+  const unsigned buttons = style & 0x0F;
+  return buttons < sizeof(kAnswers) ? kAnswers[buttons] : static_cast<int>(kReplyCancel);
+}
 
 int ShowMessage(void* owner, const char* format, unsigned style, ...) {
   va_list args;

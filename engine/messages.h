@@ -21,8 +21,15 @@ inline constexpr size_t kLogLineSize = 1040;
 
 // Formats `format` (one of the engine's own texts, never user text) with the
 // extra arguments into 1024 bytes, expands it, and shows it. Returns the
-// reply. Texts that do not fit are cut.
+// reply. Texts that do not fit are cut. The detailed log records each box
+// and its answer. A quiet run ("-QUIET") shows no box: the answer is
+// QuietAnswer's, and the log records the box as not shown.
 int ShowMessage(void* owner, const char* format, unsigned style, ...);
+
+// The answer a quiet run takes for a box with the buttons of `style`: OK
+// where it is the only button, else Cancel, else No (Yes/No); Abort for
+// Abort/Retry/Ignore. Never Retry.
+int QuietAnswer(unsigned style);
 
 // Loads string `id` and shows it as ShowMessage does.
 int ShowStringMessage(void* owner, int id, unsigned style, ...);

@@ -49,6 +49,8 @@ void ResetRunStateForTesting() {
   g_run.module_path[0] = '\0';
   g_run.uninstall_mode = false;
   g_run.silent = false;
+  g_run.quiet = false;
+  g_run.log_path[0] = '\0';
   g_run.all_users = false;
   g_run.os_version_code = 0;
   g_run.is_64bit_system = false;

@@ -38,7 +38,8 @@ struct RunState {
   void* instance = nullptr;            // the executable's module
   char module_path[kPathSize] = {};    // full path of the executable
   bool uninstall_mode = false;         // no "Setup.dis" resource
-  bool silent = false;                 // "-SILENT" or "-INSTALL="
+  bool silent = false;                 // "-SILENT", "-INSTALL=" or "-QUIET"
+  bool quiet = false;                  // "-QUIET": no message box, ever
   bool all_users = false;              // "-INSTALL=" without "-DATA="
   int os_version_code = 0;             // 0, 600, 610, 620 or 630
   bool is_64bit_system = false;
@@ -47,6 +48,7 @@ struct RunState {
   std::atomic<bool> cancel{false};     // the wizard was left before the end
   char* script_text = nullptr;         // the script plus a NUL; owned here
   UseList use_list;
+  char log_path[kPathSize] = {};       // "-LOG=", as given; "" without
 };
 
 RunState& Run();

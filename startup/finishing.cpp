@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "engine/detail_log.h"
 #include "engine/fixed_string.h"
 #include "engine/run_state.h"
 #include "startup/startup.h"
@@ -85,7 +86,9 @@ int CopyInitFiles() {
     operation.pTo = target;
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_FILESONLY | FOF_NOCONFIRMMKDIR |
                        FOF_NOERRORUI | FOF_NORECURSEREPARSE;
-    if (SHFileOperationA(&operation) != 0) ++failed;
+    const int result = SHFileOperationA(&operation);
+    if (result != 0) ++failed;
+    engine::LogLine("-USE= %s into %s: result %d", source, target, result);
   }
   return failed;
 }
@@ -157,12 +160,14 @@ void RemoveSelf(int exit_code) {
     PROCESS_INFORMATION info = {};
     if (CreateProcessA(interpreter, command_line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                        environment, system_folder, &startup, &info)) {
+      engine::LogLine("Self-removal of %s starts", file);
       CloseHandle(info.hThread);
       CloseHandle(info.hProcess);
       ExitProcess(static_cast<UINT>(exit_code));
     }
   }
   // Without the command, leave the removal to the next restart.
+  engine::LogLine("Self-removal of %s left to the next restart", file);
   if (file[0] != '\0') {
     MoveFileExA(file, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

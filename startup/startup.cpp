@@ -10,6 +10,7 @@
 #include "commands/command_table.h"
 #include "startup/builtin_variables.h"
 #include "engine/command_line.h"
+#include "engine/detail_log.h"
 #include "engine/fixed_string.h"
 #include "engine/interpreter.h"
 #include "engine/messages.h"
@@ -19,6 +20,7 @@
 #include "engine/variables.h"
 #include "platform/system_library.h"
 #include "platform/system_queries.h"
+#include "startup/run_log.h"
 #include "wizard/wizard.h"
 
 namespace startup {
@@ -52,11 +54,13 @@ void SetDpiAwareness() {
 bool SystemIsSupported() {
   const engine::RunState& run = Run();
   if (run.is_64bit_system && GetVariableNumber("#NOX64#") == 1) {
+    engine::LogLine("Refused: 64-bit Windows (#NOX64#)");
     if (!run.silent) engine::ShowStringMessage(nullptr, engine::kStrNo64BitSupport, engine::kStyleOk | engine::kStyleIconError);
     return false;
   }
   const int min_os = GetVariableNumber("#MINOS#");
   if (min_os >= 0 && run.os_version_code < min_os) {
+    engine::LogLine("Refused: OS version code below %d (#MINOS#)", min_os);
     if (!run.silent) engine::ShowStringMessage(nullptr, engine::kStrUnsupportedSystem, engine::kStyleOk | engine::kStyleIconError);
     return false;
   }
@@ -94,12 +98,17 @@ int Initialise(void* instance) {
   run.uninstall_mode = FindResourceA(static_cast<HMODULE>(instance), package::kSetupScriptName,
                                      MAKEINTRESOURCEA(package::kResourceTypeRcdata)) == nullptr;
   run.os_version_code = platform::GetOsVersionCode(&run.is_64bit_system);
+  LogSystemFacts();
   FillBuiltinVariablesStage0();
 
   uint32_t length = 0;
-  void* script = archive::LoadFileOrPayload(
-      run.uninstall_mode ? package::kUninstallScriptName : package::kSetupScriptName, &length, 1);
-  if (script == nullptr) return engine::kResultFailure;
+  const char* script_name =
+      run.uninstall_mode ? package::kUninstallScriptName : package::kSetupScriptName;
+  void* script = archive::LoadFileOrPayload(script_name, &length, 1);
+  if (script == nullptr) {
+    engine::LogLine("No script %s in the package or the current folder", script_name);
+    return engine::kResultFailure;
+  }
   run.script_text = static_cast<char*>(script);
   run.script_text[length] = '\0';
 
@@ -107,6 +116,7 @@ int Initialise(void* instance) {
   engine::RunPhase(0);
   if (engine::ErrorState() != engine::kResultSuccess) return engine::ErrorState();
   FillBuiltinVariablesStage1();
+  LogVariables();
   return engine::kResultSuccess;
 }
 
@@ -147,6 +157,10 @@ int ProcessEntry(void* instance, const char* command_line) {
   SetDpiAwareness();
   engine::RegisterEngineCommands();
   engine::ParseCommandLine(engine::SkipProgramName(command_line));
+  // Nobody is there to answer the system's own boxes either: a drive
+  // without a disk or a crash ends quietly.
+  if (Run().quiet) SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  OpenRunLog(command_line);
 
   int exit_code = kExitSuccess;
   if (Initialise(instance) != engine::kResultSuccess) {
@@ -163,8 +177,14 @@ int ProcessEntry(void* instance, const char* command_line) {
     FinalCleanup();
   }
 
-  if (Run().restart_needed) engine::ShowStringMessage(nullptr, engine::kStrRestartPrompt, engine::kStyleOk | engine::kStyleIconWarning);
+  if (Run().restart_needed) {
+    // A quiet run does not ask: its exit code says so.
+    engine::ShowStringMessage(nullptr, engine::kStrRestartPrompt, engine::kStyleOk | engine::kStyleIconWarning);
+    if (Run().quiet && exit_code == kExitSuccess) exit_code = kExitRestartRequired;
+  }
+  LogRunEnd(exit_code);
   if (Run().self_removal) RemoveSelf(exit_code);
+  engine::CloseDetailLog();
   return exit_code;
 }
 

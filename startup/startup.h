@@ -14,6 +14,9 @@ enum ExitCode : int {
   kExitUnsupportedSystem = 1,
   kExitStartupFailed = 13,
   kExitCancelled = 1223,  // the user left the wizard (ERROR_CANCELLED)
+  // A quiet run ("-QUIET") that succeeded and needs a restart to complete
+  // (ERROR_SUCCESS_REBOOT_REQUIRED), instead of 0 and the restart prompt.
+  kExitRestartRequired = 3010,
 };
 
 // The whole run: DPI awareness, command line, start-up, OS checks, the

@@ -14,6 +14,7 @@
 #include "wizard/page_common.h"
 #include "wizard/page_texts.h"
 #include "wizard/pages.h"
+#include "wizard/wizard_log.h"
 #include "wizard/wizard_state.h"
 
 namespace wizard {
@@ -91,6 +92,7 @@ void OnFinish(HWND page) {
   wizard.busy = true;
   EnableItem(page, kButtonNext, false);
   StoreChoices(page);
+  LogStoredChoices();
   char size[24];
   FormatKilobytes(FolderSize(engine::GetVariableText("#INSTALLPATH#")), size, sizeof(size));
   engine::SetVariable("#INSTALLSIZE#", size);

@@ -14,6 +14,7 @@
 #include "wizard/page_common.h"
 #include "wizard/pages.h"
 #include "wizard/wizard.h"
+#include "wizard/wizard_log.h"
 #include "wizard/wizard_state.h"
 
 namespace wizard {
@@ -104,6 +105,7 @@ void SwitchToPage(HWND from, Page page) {
   WizardState& wizard = Wizard();
   const int index = static_cast<int>(page);
   HWND created = nullptr;
+  LogPageShown(page);
   if (index >= 0 && index < kPageCount) {
     created = CreateDialogParamA(wizard.instance, MAKEINTRESOURCEA(PageTemplate(page)),
                                  wizard.frame, kPageProcedures[index], 0);

@@ -5,6 +5,7 @@
 #include "engine/run_state.h"
 #include "engine/variables.h"
 #include "wizard/control_ids.h"
+#include "wizard/wizard_log.h"
 #include "wizard/wizard_state.h"
 
 namespace wizard {
@@ -116,7 +117,9 @@ bool HandleSharedPageMessage(HWND page, UINT message, WPARAM wparam, LPARAM lpar
 bool IsLiveCommand(HWND page, WPARAM wparam) {
   if (HIWORD(wparam) != BN_CLICKED || Wizard().busy) return false;
   HWND control = GetDlgItem(page, LOWORD(wparam));
-  return control == nullptr || (IsWindowEnabled(control) && IsWindowVisible(control));
+  const bool live = control == nullptr || (IsWindowEnabled(control) && IsWindowVisible(control));
+  if (live) LogButton(page, LOWORD(wparam));
+  return live;
 }
 
 bool IsChecked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }

@@ -14,6 +14,7 @@
 #include "wizard/control_ids.h"
 #include "wizard/page_common.h"
 #include "wizard/pages.h"
+#include "wizard/wizard_log.h"
 #include "wizard/wizard_state.h"
 
 namespace wizard {
@@ -79,6 +80,7 @@ WizardOutcome GiveUpOutcome() { return {WizardEnd::kFailed, g_progress.failure};
 void Init(HWND page) {
   g_progress = {Stage::kRunning, false, false, 0};
   SendDlgItemMessageA(page, kProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  LogStoredChoices();
   ListenToEngine(page);
   if (engine::StartPhase(1, true) != engine::kResultSuccess) {
     g_progress.stage = Stage::kEnded;

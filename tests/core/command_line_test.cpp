@@ -93,6 +93,47 @@ TEST_F(CommandLineTest, TheProgramNameIsNeverScanned) {
   EXPECT_EQ(engine::Run().use_list.count(), 0);
 }
 
+TEST_F(CommandLineTest, QuietAndLogFollowTheRulesOfTheOtherOptions) {
+  struct Case {
+    const char* line;
+    bool silent;
+    bool quiet;
+    const char* log;
+    const char* install;  // null: undefined
+  } cases[] = {
+      {"-QUIET", true, true, "", nullptr},
+      {"-quiet -Log=C:\\logs\\setup.log", true, true, "C:\\logs\\setup.log", nullptr},
+      {"-LOG=\"C:\\my logs\\s.log\" -INSTALL=\"C:\\P\"", true, false, "C:\\my logs\\s.log",
+       "C:\\P"},
+      {"-LOG=first.log, -LOG=second.log", false, false, "second.log", nullptr},
+      // Text inside a value is never an option.
+      {"-INSTALL=\"C:\\-LOG=x -QUIET\"", true, false, "", "C:\\-LOG=x -QUIET"},
+      {"-DATA=\"D:\\-quiet\"", false, false, "", nullptr},
+      // An unquoted value swallows what follows it, as for every option.
+      {"-LOG=C:\\s.log -QUIET", false, false, "C:\\s.log -QUIET", nullptr},
+      {"-LOG=", false, false, "", nullptr},
+  };
+
+  for (const Case& c : cases) {
+    SetUp();
+    engine::ParseCommandLine(c.line);
+    const engine::RunState& run = engine::Run();
+    EXPECT_EQ(run.silent, c.silent) << c.line;
+    EXPECT_EQ(run.quiet, c.quiet) << c.line;
+    EXPECT_STREQ(run.log_path, c.log) << c.line;
+    if (c.install) {
+      EXPECT_STREQ(engine::GetVariableText("#INSTALLPATH#"), c.install) << c.line;
+    } else {
+      EXPECT_EQ(engine::FindVariable("#INSTALLPATH#"), -1) << c.line;
+    }
+    TearDown();
+  }
+  // Nor is the program's own path.
+  engine::ParseCommandLine(engine::SkipProgramName("\"C:\\x -QUIET -LOG=y\\Setup.exe\""));
+  EXPECT_FALSE(engine::Run().quiet);
+  EXPECT_STREQ(engine::Run().log_path, "");
+}
+
 TEST_F(CommandLineTest, CommandLineVariablesComeFirstInTheTable) {
   engine::ParseCommandLine("Setup.exe -DATA=\"D:\\Cfg\" -INSTALL=\"C:\\P\"");
   ASSERT_EQ(engine::VariableCount(), 2);

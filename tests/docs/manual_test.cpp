@@ -374,8 +374,6 @@ TEST(Manual, LinksLeadToPagesAndSections) {
       const std::string file = link.target.substr(0, hash);
       const std::string anchor = hash == std::string::npos ? "" : link.target.substr(hash + 1);
       if (path == kRoot + "/README.md" && file == "docs/README.md") readme_links_manual = true;
-      // The deployment guide is a page of its own, written beside this manual.
-      if (file == "deployment.md") continue;
       const std::string target = file.empty() ? path : folder + "/" + file;
       ASSERT_TRUE(Exists(target)) << Where(page, link.line) << ": " << link.target;
       if (!anchor.empty())

@@ -6,7 +6,7 @@ set -eu
 PACKAGES="
 cmake ninja-build g++ clang libclang-rt-14-dev make
 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64 libz-mingw-w64-dev
-binutils-source
+binutils-source dpkg-dev
 zlib1g-dev libdeflate-dev googletest
 wine64 wine
 xvfb xauth imagemagick

@@ -345,13 +345,24 @@ bool WizardDriver::WaitForFocus(int id, DWORD timeout_ms) const {
 bool WizardDriver::PressKey(UINT virtual_key) {
   HWND frame = Frame();
   if (frame == nullptr) return false;
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof(info);
+  // Right after a box has been answered, the keyboard focus may still be on
+  // the box that is going away: a key posted there is lost. Keys are meant
+  // for the page, so wait (a little) for the focus to come back to the frame.
   HWND target = frame;
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) &&
-      info.hwndFocus != nullptr) {
-    target = info.hwndFocus;
-  }
+  WaitUntil(
+      [&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (BoxOpen() ||
+            !GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) ||
+            info.hwndFocus == nullptr ||
+            (info.hwndFocus != frame && !IsChild(frame, info.hwndFocus))) {
+          return false;
+        }
+        target = info.hwndFocus;
+        return true;
+      },
+      5000);
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC)) << 16;
   if (!PostMessageA(target, WM_KEYDOWN, virtual_key, scan | 1)) return false;
   // The key-down may already have closed the window (Esc on a welcome page).

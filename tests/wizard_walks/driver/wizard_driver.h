@@ -114,7 +114,8 @@ class WizardDriver {
   bool SetChecked(int id, bool checked);
   // A mouse click (button down, button up) on any visible, enabled control.
   bool ClickWithMouse(int id);
-  // Presses and releases a key where the keyboard focus is.
+  // Presses and releases a key where the keyboard focus is, once it is on
+  // the frame or one of its controls (not on a box that is closing).
   bool PressKey(UINT virtual_key);
   // The control id of the window that has the keyboard focus, 0 when none.
   int FocusedId() const;

@@ -59,6 +59,9 @@ W=$work/windows
     unset SOURCE_DATE_EPOCH
     win build -o "$(unc_path "$W")\\Uninstall.exe" --engine "$(slash_path "$engine")" \
         "$(drive_path "$sample")\\Uninstall.dis" &&
+    # The two uninstallers were written at different moments (seconds apart
+    # on a busy machine); as payloads they must carry the same time.
+    touch -r "$L/Uninstall.exe" "$W/Uninstall.exe" &&
     win build -o "$(drive_path "$W")\\Setup.exe" --engine "$(drive_path "$engine")" \
         --license "$(slash_path "$sample")/License.txt" "$(unc_path "$sample")\\Setup.dis" \
         "$(drive_path "$sample")\\sounds" "$(slash_path "$sample")/drivers/" \

@@ -20,6 +20,13 @@ using test_support::FolderExists;
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebblenote";
 
+// What the probe logged, for failure messages.
+std::string ProbeLogText(const WalkFolder& folder) {
+  std::string text;
+  for (const std::string& line : folder.ProbeLog()) text += "\n  " + line;
+  return text.empty() ? "(the probe logged nothing)" : "probe.log:" + text;
+}
+
 // The running product's main window.
 HWND ProductWindow() { return FindWindowA("KLVWindow", "Pebblenote"); }
 
@@ -113,7 +120,7 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
     EXPECT_EQ(wizard.answered().size(), 1u);
     // "Show the manual" opened it for the desktop user: by the shell's
     // program, not by the engine.
-    EXPECT_TRUE(folder_.WaitForProbe("opened Viewer.exe"));
+    EXPECT_TRUE(folder_.WaitForProbe("opened Viewer.exe")) << ProbeLogText(folder_);
     EXPECT_EQ(folder_.ProbeCount("opened by " + std::to_string(run->process.id())), 0);
   }
 
@@ -138,7 +145,7 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
   EXPECT_TRUE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pebblenote.lnk"));
   // "Start Pebblenote" started it.
   HWND product = nullptr;
-  for (int i = 0; i < 400 && product == nullptr; ++i) {
+  for (int i = 0; i < 1200 && product == nullptr; ++i) {
     product = ProductWindow();
     if (product == nullptr) Sleep(25);
   }

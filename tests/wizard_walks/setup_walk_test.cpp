@@ -158,7 +158,7 @@ void SetupWizardWalk::FirstSetup() {
   ASSERT_TRUE(wizard.CloseFrame());
   MessageBoxSeen box = AnswerNextBox(wizard, IDNO);
   EXPECT_BOX(box, "Setup", kCancelQuestion, kYesNoCancel);
-  ASSERT_TRUE(wizard.PressKey(VK_ESCAPE));
+  ASSERT_TRUE(wizard.PressKey(VK_ESCAPE)) << wizard.Describe();
   box = AnswerNextBox(wizard, IDCANCEL);
   EXPECT_BOX(box, "Setup", kCancelQuestion, kYesNoCancel);
   ASSERT_TRUE(wizard.Click(kCancel));

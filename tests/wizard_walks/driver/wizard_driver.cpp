@@ -343,13 +343,20 @@ bool WizardDriver::WaitForFocus(int id, DWORD timeout_ms) const {
 bool WizardDriver::PressKey(UINT virtual_key) {
   HWND frame = Frame();
   if (frame == nullptr) return false;
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof(info);
+  // The focused control of the frame. A message box that has just been
+  // answered may hold the focus a moment longer, on a button about to go.
   HWND target = frame;
-  if (GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) &&
-      info.hwndFocus != nullptr) {
-    target = info.hwndFocus;
-  }
+  const DWORD thread = GetWindowThreadProcessId(frame, nullptr);
+  WaitUntil(
+      [&] {
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof(info);
+        if (!GetGUIThreadInfo(thread, &info) || info.hwndFocus == nullptr) return true;
+        if (info.hwndFocus != frame && !IsChild(frame, info.hwndFocus)) return false;
+        target = info.hwndFocus;
+        return true;
+      },
+      5000);
   const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC)) << 16;
   if (!PostMessageA(target, WM_KEYDOWN, virtual_key, scan | 1)) return false;
   // The key-down may already have closed the window (Esc on a welcome page).

@@ -6,14 +6,15 @@
 #
 #   scripts/run-win32-tests.sh smoke   the sample product's silent install and
 #                                      removal, and one wizard walk (make test)
-#   scripts/run-win32-tests.sh full    the silent, fault and wizard suites and
-#                                      the 100 MB install (make test-win32)
+#   scripts/run-win32-tests.sh full    the silent, fault and wizard suites, the
+#                                      100 MB install and every other Windows
+#                                      test (make test-win32)
 #
 # The tests run in a 64-bit Windows prefix, where the engine runs under WOW64
 # as on 64-bit Windows; `full` also runs the silent suite in a 32-bit prefix.
-# Each prefix is made once, inside the machine, on a disk image kept in
-# build/win32/vm/ (remade when Wine changes); every run sees the image through
-# a throw-away copy-on-write layer. Logs: build/win32/vm/logs-<prefix>/.
+# Each prefix is made once on a disk image kept in build/win32/vm/ (remade
+# when Wine changes); every run sees the image through a throw-away
+# copy-on-write layer. Logs: build/win32/vm/logs-<prefix>/<suite>.log.
 # Prints one line per suite and exits non-zero when one fails.
 set -u
 cd "$(dirname "$0")/.."
@@ -30,11 +31,10 @@ case $mode in
         runs="wow64:smoke"
         limit=1800 ;;
     full)
-        targets="sample_tests startup_tests startup_gui_tests safety_tests fault_tests
-                 fault_disk_full_tests wizard_walks_tests platform_tests big_install_package"
-        runs="wow64:silent,fault,wizard,bigcopy win32:silent"
+        targets="all big_install_package"
+        runs="wow64:silent,fault,wizard,bigcopy,others win32:silent"
         limit=10800 ;;
-    *) sed -n '7,10p' "$0" >&2; exit 2 ;;
+    *) sed -n '7,11p' "$0" >&2; exit 2 ;;
 esac
 
 mkdir -p "$VM"
@@ -50,7 +50,7 @@ if ! cmp -s "$TREE/startup/engine.exe" dist/win32/engine.exe; then
 fi
 echo "engine under test: dist/win32/engine.exe ($(stat -c %s dist/win32/engine.exe) bytes," \
      "$(i686-w64-mingw32-objdump -f dist/win32/engine.exe | sed -n 's/.*file format //p')," \
-     "sha256 $(sha256sum dist/win32/engine.exe | cut -c1-16)), packed by dist/dispack"
+     "sha256 $(sha256sum dist/win32/engine.exe | cut -c1-16)), packed by build/native/packer/dispack"
 
 # prefix NAME: the image that holds the prefix NAME, made when missing or
 # made by another Wine. Where this machine runs 32-bit programs itself (and

@@ -38,6 +38,7 @@ case $mode in
 esac
 
 mkdir -p "$VM"
+rm -rf "$VM"/logs-*  # no suite line from an earlier run
 # shellcheck disable=SC2086
 cmake --build "$TREE" --target $targets >"$VM/build.log" 2>&1 || {
     tail -40 "$VM/build.log"

@@ -81,6 +81,30 @@ function(engine_library name)
   endif()
 endfunction()
 
+# Time limits of tests are guards against a hang, sized for a native run. A
+# tree whose tests run under emulation (the 32-bit tests run in a virtual
+# machine) sets ENGINE_TEST_TIME_SCALE: every limit, those in CTest and the
+# waits inside the tests (tests/support/time_scale.h), grows by that factor.
+set(ENGINE_TEST_TIME_SCALE 1 CACHE STRING "Factor for the time limits of the tests")
+
+# engine_test_time_limits(<list-var>): scales the value after each TIMEOUT in
+# a list of test properties.
+function(engine_test_time_limits var)
+  set(scaled)
+  set(after_timeout OFF)
+  foreach(item IN LISTS ${var})
+    if(after_timeout)
+      math(EXPR item "${item} * ${ENGINE_TEST_TIME_SCALE}")
+    endif()
+    set(after_timeout OFF)
+    if(item STREQUAL "TIMEOUT")
+      set(after_timeout ON)
+    endif()
+    list(APPEND scaled "${item}")
+  endforeach()
+  set(${var} "${scaled}" PARENT_SCOPE)
+endfunction()
+
 # engine_test(<name> SOURCES ... [DEPENDS engine-libs...] [LIBS other-libs...]
 #             [LABEL label] [NO_SANITIZER] [TEST_PREFIX prefix]
 #             [PROPERTIES prop value ...])
@@ -91,6 +115,8 @@ endfunction()
 # cases run through Wine (CMAKE_CROSSCOMPILING_EMULATOR).
 function(engine_test name)
   cmake_parse_arguments(ARG "NO_SANITIZER" "LABEL;TEST_PREFIX" "SOURCES;DEPENDS;LIBS;PROPERTIES" ${ARGN})
+  engine_test_time_limits(ARG_PROPERTIES)
+  math(EXPR discovery_timeout "60 * ${ENGINE_TEST_TIME_SCALE}")
   if(NOT ARG_LABEL)
     if(WIN32)
       set(ARG_LABEL wine)
@@ -108,7 +134,7 @@ function(engine_test name)
     target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX
                                _WIN32_WINNT=0x0601 WINVER=0x0601)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT ${discovery_timeout}
                        TEST_PREFIX "${ARG_TEST_PREFIX}"
                        PROPERTIES LABELS ${ARG_LABEL} ${ARG_PROPERTIES})
   if(ENGINE_IS_NATIVE AND NOT ARG_NO_SANITIZER)

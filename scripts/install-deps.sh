@@ -12,6 +12,8 @@ wine64 wine
 xvfb xauth imagemagick
 zip unzip p7zip-full nsis
 openssl osslsigncode
+qemu-system-x86 linux-image-amd64 busybox-static e2fsprogs
+wine32:i386
 "
 
 missing=""
@@ -33,6 +35,11 @@ if [ "$(id -u)" != "0" ]; then
     SUDO="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit Wine (for the 32-bit engine's tests, which run in a virtual
+# machine) comes from Debian's i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
 $SUDO apt-get update -qq
 # shellcheck disable=SC2086
 $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs every test suite and prints each suite's pass/fail counts:
 # native unit tests, the same tests with ASan/UBSan, the fuzzers, the
-# threaded parts under the thread sanitizer, and the
-# Windows tests under Wine (with real windows under Xvfb).
+# threaded parts under the thread sanitizer, the Windows tests under Wine
+# (with real windows under Xvfb), and a smoke test of the 32-bit engine we
+# ship, in a virtual machine (scripts/run-win32-tests.sh).
 # Exits non-zero when any suite fails.
 set -u
 cd "$(dirname "$0")/.."
@@ -17,15 +18,19 @@ run_suite() {  # name build-dir ctest-args...
     log="$ROOT/build/test-$name.log"
     echo "== $name"
     (cd "$dir" && ctest --output-on-failure --timeout 600 "$@") >"$log" 2>&1
-    rc=$?
-    line=$(grep -E 'tests passed|No tests were found' "$log" | tail -1)
+    count_suite "$name" "$log" $?
+}
+
+count_suite() {  # name log exit-status: adds the suite's line from its ctest log
+    name=$1 log=$2 rc=$3
+    line=$(grep -E 'tests passed|No tests were found' "$log" 2>/dev/null | tail -1)
     total=$(echo "$line" | sed -n 's/.* out of \([0-9]*\).*/\1/p')
     fails=$(echo "$line" | sed -n 's/.*, \([0-9]*\) tests* failed.*/\1/p')
     total=${total:-0}
     fails=${fails:-0}
     if [ "$rc" -ne 0 ] || [ "$total" -eq 0 ]; then
         failed=1
-        grep -E '^\s*[0-9]+ - |Failed|\*\*\*' "$log" | tail -40
+        grep -E '^\s*[0-9]+ - |Failed|\*\*\*' "$log" 2>/dev/null | tail -40
         echo "   (full log: $log)"
     fi
     passes=$((total - fails))
@@ -42,6 +47,12 @@ wine_start
 run_suite wine "$ROOT/build/win64" -L '^wine$' -j "$JOBS"
 run_suite gui "$ROOT/build/win64" -L '^gui$' -j 1
 wine_stop
+
+echo "== win32"
+log="$ROOT/build/test-win32.log"
+"$ROOT/scripts/run-win32-tests.sh" smoke >"$log" 2>&1
+count_suite win32 "$ROOT/build/win32/vm/logs-wow64/smoke.log" $?
+cat "$log"
 
 echo
 echo "Test summary"

@@ -39,7 +39,10 @@ wine_start() {
     # start).
     # Without a window manager Wine waits ~2 s each time a top-level window
     # hides; unmanaged windows do not wait.
-    HOME="$wine_home" "$WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
+    # A 32-bit prefix (WINEARCH=win32) boots with the 32-bit loader.
+    loader=$WINE64
+    [ "${WINEARCH:-}" = win32 ] && loader=/usr/lib/wine/wine
+    HOME="$wine_home" "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ \
         /d N /f >/dev/null 2>&1 </dev/null
 }
 

@@ -33,6 +33,10 @@ bool ThreadIsImpersonating() {
   return true;
 }
 
+// A thread procedure: WINAPI (stdcall on 32-bit Windows), which a lambda's
+// function pointer is not.
+DWORD WINAPI ReportImpersonation(void*) { return ThreadIsImpersonating() ? 1 : 0; }
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream content;
@@ -100,9 +104,7 @@ TEST(DesktopUserTest, ImpersonatesTheShellWindowsOwnerUntilEnded) {
 
   // Impersonation only changes the thread that asks for it.
   EXPECT_TRUE(ImpersonateDesktopUser(true));
-  HANDLE other = CreateThread(
-      nullptr, 0,
-      [](void*) -> DWORD { return ThreadIsImpersonating() ? 1 : 0; }, nullptr, 0, nullptr);
+  HANDLE other = CreateThread(nullptr, 0, ReportImpersonation, nullptr, 0, nullptr);
   ASSERT_NE(other, nullptr);
   WaitForSingleObject(other, INFINITE);
   DWORD other_result = 2;

@@ -86,31 +86,29 @@ class TaskFolderProbe {
     return SysAllocString(wide.c_str());
   }
 
+  // A thread procedure is WINAPI (stdcall on 32-bit Windows), which a
+  // lambda's function pointer is not.
+  template <typename F>
+  static DWORD WINAPI RunWork(void* raw) {
+    platform::ScopedCoInitialize com(COINIT_MULTITHREADED);
+    if (!com.succeeded()) return 1;
+    ComPtr<ITaskService> service;
+    if (FAILED(CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                kIidTaskService, service.PutVoid())))
+      return 1;
+    VARIANT empty;
+    VariantInit(&empty);
+    if (FAILED(service->Connect(empty, empty, empty, empty))) return 1;
+    ComPtr<ITaskFolder> folder;
+    platform::UniqueBstr root(SysAllocString(L"\\"));
+    if (FAILED(service->GetFolder(root.get(), folder.Put()))) return 1;
+    (*static_cast<F*>(raw))(folder.Get());
+    return 0;
+  }
+
   template <typename F>
   static void RunOnThread(F work) {
-    struct Context {
-      F* work;
-    } context{&work};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* raw) -> DWORD {
-          auto* context = static_cast<Context*>(raw);
-          platform::ScopedCoInitialize com(COINIT_MULTITHREADED);
-          if (!com.succeeded()) return 1;
-          ComPtr<ITaskService> service;
-          if (FAILED(CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                      kIidTaskService, service.PutVoid())))
-            return 1;
-          VARIANT empty;
-          VariantInit(&empty);
-          if (FAILED(service->Connect(empty, empty, empty, empty))) return 1;
-          ComPtr<ITaskFolder> folder;
-          platform::UniqueBstr root(SysAllocString(L"\\"));
-          if (FAILED(service->GetFolder(root.get(), folder.Put()))) return 1;
-          (*context->work)(folder.Get());
-          return 0;
-        },
-        &context, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunWork<F>, &work, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     WaitForSingleObject(thread, INFINITE);
     DWORD result = 1;

@@ -50,7 +50,7 @@ TEST(SelfRemoval, RemovesExactlyItsOwnFileAndFolderWhateverTheirNames) {
         << name;
   }
   // Each removal command waits for its uninstaller to end, then deletes.
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 200 * test_support::kTimeScale; ++i) {
     bool any_left = false;
     for (const std::string& name : owners) any_left = any_left || FolderExists(apps(name));
     if (!any_left) break;

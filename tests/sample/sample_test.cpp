@@ -20,6 +20,8 @@ using test_support::FolderExists;
 
 constexpr char kUninstallKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Pebblenote";
+// Written with "x64": the 64-bit view on 64-bit Windows.
+constexpr char kFilterKey[] = "Software\\Corvanta\\Pebblenote Filter";
 
 std::string Folder(int csidl) {
   char path[MAX_PATH] = {};
@@ -27,9 +29,10 @@ std::string Folder(int csidl) {
   return path;
 }
 
-std::string RegistryText(const char* key_path, const char* value) {
+std::string RegistryText(const char* key_path, const char* value,
+                         REGSAM view = platform::kDefaultRegistryView) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | platform::kDefaultRegistryView, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
     return "";
   char data[1024] = {};
   DWORD size = sizeof(data) - 1;
@@ -39,9 +42,9 @@ std::string RegistryText(const char* key_path, const char* value) {
   return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(data) : "";
 }
 
-bool KeyExists(const char* key_path) {
+bool KeyExists(const char* key_path, REGSAM view = platform::kDefaultRegistryView) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | platform::kDefaultRegistryView, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path, 0, KEY_READ | view, &key) != ERROR_SUCCESS)
     return false;
   RegCloseKey(key);
   return true;
@@ -84,6 +87,9 @@ ProductTraces FindTraces(const std::string& install) {
   }
   if (KeyExists(kUninstallKey)) t.found.push_back(std::string("HKLM\\") + kUninstallKey);
   if (KeyExists("Software\\Corvanta\\Pebblenote")) t.found.push_back("HKLM\\Software\\Corvanta\\Pebblenote");
+  for (REGSAM view : {platform::kDefaultRegistryView, REGSAM{KEY_WOW64_64KEY}}) {
+    if (KeyExists(kFilterKey, view)) t.found.push_back(std::string("HKLM\\") + kFilterKey);
+  }
   if (!SetupRecord().empty()) t.found.push_back("setup information record");
   return t;
 }
@@ -119,7 +125,8 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
   EXPECT_EQ(test_support::ReadWholeFile(folder_ + "\\Setup.log"),
             "Setup finished successfully!\r\n");
 
-  // Files, with the driver variant the system calls for (x64, Windows 7 or 10).
+  // Files, with the driver variant the system calls for (Windows 7 or 10, and
+  // x64 on 64-bit Windows, also for the 32-bit engine).
   for (const char* file : {"Pebblenote.exe", "Pebblenote.html", "Chime.wav", "License.txt",
                            "Uninstall.exe", "Driver\\pbnflt.sys", "Driver\\pbnflt.inf",
                            "Driver\\pbnflt.cat"}) {
@@ -132,11 +139,17 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
   EXPECT_NE(english.find("keyboard shortcuts"), std::string::npos) << english;
   EXPECT_NE(german.find("Tastenkombinationen"), std::string::npos) << german;
   const std::string driver = test_support::ReadWholeFile(install_ + "\\Driver\\pbnflt.sys");
-  EXPECT_NE(driver.find(" x64 "), std::string::npos) << driver;
+  EXPECT_NE(driver.find(test_support::Is64BitWindows() ? " x64 " : " x86 "), std::string::npos)
+      << driver;
 
   // The uninstall entry points at the installed uninstaller.
   EXPECT_EQ(RegistryText(kUninstallKey, "UninstallString"), "\"" + install_ + "\\Uninstall.exe\"");
   EXPECT_EQ(RegistryText(kUninstallKey, "DisplayName"), "Pebblenote 2.4");
+  // The driver's setting ("x64") in the 64-bit view, and on 64-bit Windows
+  // only there.
+  EXPECT_EQ(RegistryText(kFilterKey, "Package", KEY_WOW64_64KEY),
+            install_ + "\\Driver\\pbnflt.inf");
+  EXPECT_EQ(KeyExists(kFilterKey, KEY_WOW64_32KEY), !test_support::Is64BitWindows());
 
   // The setup information record: 1328 bytes, version 2.4, install path.
   std::vector<uint8_t> record = SetupRecord();
@@ -163,7 +176,7 @@ TEST_F(SampleProduct, InstallsAndUninstallsWithoutTrace) {
   EXPECT_EQ(test_support::ReadWholeFile(folder_ + "\\Uninstall.log"),
             "Uninstall finished successfully!\r\n");
   // The uninstaller removes itself and the emptied folder once it has ended.
-  for (int i = 0; i < 150 && FolderExists(install_); ++i) Sleep(100);
+  for (int i = 0; i < 150 * test_support::kTimeScale && FolderExists(install_); ++i) Sleep(100);
   EXPECT_EQ(FindTraces(install_).found, std::vector<std::string>{});
   EXPECT_FALSE(test_support::PendingOperationsMention(install_));
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 namespace startup_test {
 
 std::string PackagePath(const std::string& name, const std::string& exe_name) {
@@ -42,7 +44,10 @@ std::string ProbeValue(const std::string& log, const std::string& key) {
     ++at;
   }
   size_t begin = at + marker.size();
-  size_t end = log.find_first_of("|)", begin);
+  // A value ends at the next "|", the last one at the ") has occurred" that
+  // closes the message: a value may hold parentheses of its own
+  // ("C:\Program Files (x86)\..." for the 32-bit engine).
+  size_t end = std::min(log.find('|', begin), log.find(") has ", begin));
   return log.substr(begin, end - begin);
 }
 

@@ -70,8 +70,14 @@ TEST(SilentRun, WorkDirMovesTheLog) {
 }
 
 TEST(SilentRun, UnsupportedSystemsExitWithOneAndShowNothing) {
-  for (const char* package : {"minos", "nox64"}) {
+  for (const std::string package : {"minos", "nox64"}) {
     PackageRun run = RunPackage(package, "Setup.exe", "-SILENT");
+    if (package == "nox64" && !test_support::Is64BitWindows()) {
+      // "#NOX64#" refuses 64-bit Windows only; 32-bit Windows runs the package.
+      EXPECT_EQ(run.result.exit_code, 0u);
+      EXPECT_EQ(run.log, LogSuccess("Setup"));
+      continue;
+    }
     EXPECT_EQ(run.result.exit_code, 1u) << package;
     EXPECT_EQ(run.log, "") << package;  // no log, no clean-up, no box
     EXPECT_TRUE(run.result.boxes.empty()) << package;
@@ -141,7 +147,7 @@ TEST(BuiltinVariables, FoldersFollowTheAllUsersFlag) {
   EXPECT_EQ(ProbeValue(run.log, "T"), startup_all);
   EXPECT_EQ(ProbeValue(run.log, "DA"), desktop_all);
   EXPECT_EQ(ProbeValue(run.log, "M"), "Setup");
-  EXPECT_EQ(ProbeValue(run.log, "B"), "1");  // the x86_64 engine runs on 64-bit Windows
+  EXPECT_EQ(ProbeValue(run.log, "B"), test_support::Is64BitWindows() ? "1" : "0");
 
   // "-INSTALL=" with "-DATA=": silent, not for all users.
   run = RunPackage("probe-folders", "Setup.exe",
@@ -258,7 +264,7 @@ TEST(Uninstall, SilentUninstallRemovesItselfAndItsFolder) {
   EXPECT_EQ(run.result.exit_code, 0u);
   EXPECT_EQ(test_support::ReadWholeFile(logs + "\\Uninstall.log"), LogSuccess("Uninstall"));
   // The removal command waits for the process to end, then deletes.
-  for (int i = 0; i < 150 && FolderExists(run.folder); ++i) Sleep(100);
+  for (int i = 0; i < 150 * test_support::kTimeScale && FolderExists(run.folder); ++i) Sleep(100);
   EXPECT_FALSE(FileExists(run.folder + "\\Uninstall.exe"));
   EXPECT_FALSE(FolderExists(run.folder));
   // Nothing is left for the next restart, where a later installation could

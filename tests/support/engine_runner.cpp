@@ -7,6 +7,8 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/time_scale.h"
+
 namespace test_support {
 
 namespace {
@@ -62,7 +64,7 @@ void AnswerBox(HWND box, int reply, std::vector<SeenMessageBox>* boxes) {
   // message that times out before the target takes it is dropped.
   PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
   DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+  SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_NORMAL, ScaledMs(5000), &ignored);
 }
 
 }  // namespace
@@ -84,7 +86,7 @@ RunResult RunProgram(const std::string& command_line, const std::string& working
   for (;;) {
     DWORD wait = WaitForSingleObject(process.hProcess, 50);
     if (wait == WAIT_OBJECT_0) break;
-    if (GetTickCount() - start > timeout_ms) {
+    if (GetTickCount() - start > ScaledMs(timeout_ms)) {
       result.timed_out = true;
       TerminateProcess(process.hProcess, 259);
       WaitForSingleObject(process.hProcess, 5000);
@@ -173,6 +175,11 @@ std::string ExecutableFolder() {
   GetModuleFileNameA(nullptr, path, MAX_PATH);
   std::string folder = path;
   return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+bool Is64BitWindows() {
+  BOOL wow64 = FALSE;
+  return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
 }  // namespace test_support

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/time_scale.h"
+
 namespace test_support {
 
 struct SeenMessageBox {
@@ -24,7 +26,8 @@ struct RunResult {
   std::vector<SeenMessageBox> boxes;
 };
 
-// Starts `command_line` in `working_folder` and waits up to `timeout_ms`.
+// Starts `command_line` in `working_folder` and waits up to `timeout_ms`
+// (stretched by the build's time scale).
 // Every message box of the process is recorded and answered with
 // `box_reply` (a button id; when the box has no such button, its first).
 RunResult RunProgram(const std::string& command_line, const std::string& working_folder,
@@ -43,6 +46,10 @@ bool WriteWholeFile(const std::string& path, const std::string& content);
 
 // The folder holding the running test executable, with a trailing backslash.
 std::string ExecutableFolder();
+
+// True on 64-bit Windows, whichever build of the tests asks: the 32-bit one
+// runs there under WOW64.
+bool Is64BitWindows();
 
 }  // namespace test_support
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "tests/support/time_scale.h"
+
 namespace test_support {
 
 namespace {
@@ -113,7 +115,7 @@ void RemovePendingOperationsUnder(const std::string& folder) {
 PendingOperationsLock::PendingOperationsLock() {
   mutex_ = CreateMutexA(nullptr, FALSE, "engine-tests-pending-file-renames");
   if (mutex_ == nullptr) return;
-  const DWORD waited = WaitForSingleObject(mutex_, 60000);
+  const DWORD waited = WaitForSingleObject(mutex_, ScaledMs(60000));
   held_ = (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
 }
 

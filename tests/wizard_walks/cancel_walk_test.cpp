@@ -104,7 +104,7 @@ TEST_F(WizardCancel, DuringInstallationTheWorkStopsAndNothingIsLeft) {
   // The waiting program was ended (one still alive would log its release
   // now), nothing after it ran, and phase 3 ran once, its own program too.
   folder_.Release("install");
-  Sleep(300);
+  Sleep(test_support::ScaledMs(300));
   EXPECT_EQ(folder_.ProbeLog(), (std::vector<std::string>{"install waiting", "phase3"}));
   EXPECT_FALSE(FolderExists(install));
   EXPECT_FALSE(FolderExists(settings));

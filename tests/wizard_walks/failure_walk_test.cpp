@@ -102,7 +102,7 @@ TEST_F(FailedCommand, AnErrorAnsweredOkStopsTheInstallation) {
   EXPECT_EQ(wizard.answered().size(), 2u) << "phase 3's own failure must not ask";
   EXPECT_EQ(folder_.ProbeCount("after check"), 0);
   ExpectPhase3RanOnceAndLeftNothing();
-  Sleep(300);  // a worker still running would write its last value now
+  Sleep(test_support::ScaledMs(300));  // a worker still running would write its last value now
   EXPECT_FALSE(MachineKeyExists("Software\\Corvanta\\Faultline"));
 }
 

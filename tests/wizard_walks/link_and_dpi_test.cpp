@@ -37,7 +37,9 @@ TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   ASSERT_TRUE(wizard.PressKey(VK_SPACE));
   EXPECT_TRUE(folder.WaitForProbe("opened LinkTarget.exe")) << wizard.Describe();
   ASSERT_TRUE(wizard.ClickWithMouse(kLink));
-  for (int i = 0; i < 400 && folder.ProbeCount("opened LinkTarget.exe") < 2; ++i) Sleep(25);
+  for (int i = 0; i < 400 * test_support::kTimeScale && folder.ProbeCount("opened LinkTarget.exe") < 2; ++i) {
+    Sleep(25);
+  }
   EXPECT_EQ(folder.ProbeCount("opened LinkTarget.exe"), 2);
   // Started by the shell's program, not by the engine.
   int opened_by_others = 0;
@@ -51,7 +53,7 @@ TEST(LinkControl, TabReachesItSpaceAndAClickOpenItEnterGoesOn) {
   // Enter on the link is the page's default button.
   ASSERT_TRUE(wizard.PressKey(VK_RETURN));
   EXPECT_TRUE(wizard.WaitForPage("License Agreement")) << wizard.Describe();
-  Sleep(300);
+  Sleep(test_support::ScaledMs(300));
   EXPECT_EQ(folder.ProbeCount("opened LinkTarget.exe"), 2);
   ASSERT_TRUE(wizard.Click(kCancel));
   AnswerNextBox(wizard, IDYES);
@@ -179,7 +181,7 @@ TEST(HighDpi, FontsGrowWithTheScreenAndNoTextIsCut) {
     EXPECT_EQ(run->ExitCode(), 0u) << wizard.Describe();
   }
   EXPECT_EQ(folder.ProbeCount("uninstalled keep=#KEEPCFG#"), 1);
-  for (int i = 0; i < 100 && FolderExists(install); ++i) Sleep(100);
+  for (int i = 0; i < 100 * test_support::kTimeScale && FolderExists(install); ++i) Sleep(100);
   EXPECT_FALSE(FolderExists(install)) << "the uninstaller did not take its folder along";
   WalkFolder::ForgetProduct("Walkabout");
 }

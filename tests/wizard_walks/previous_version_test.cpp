@@ -107,7 +107,7 @@ TEST_F(PreviousVersion, RemovalCancelStaysNoGoesOnYesRunsTheOldUninstaller) {
   ExpectNote(AnswerNextBox(wizard, IDOK));
   EXPECT_EQ(AnswerNextBox(wizard, IDYES).text, kRemovalQuestion);
   DWORD old_uninstaller = 0;
-  for (int i = 0; i < 1200 && old_uninstaller == 0; ++i) {
+  for (int i = 0; i < 1200 * test_support::kTimeScale && old_uninstaller == 0; ++i) {
     old_uninstaller = FindFrameProcess("Uninstall - Oldtimer v1.5");
     if (old_uninstaller == 0) Sleep(25);
   }

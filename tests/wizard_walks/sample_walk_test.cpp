@@ -145,7 +145,7 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
   EXPECT_TRUE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pebblenote.lnk"));
   // "Start Pebblenote" started it.
   HWND product = nullptr;
-  for (int i = 0; i < 1200 && product == nullptr; ++i) {
+  for (int i = 0; i < 1200 * test_support::kTimeScale && product == nullptr; ++i) {
     product = ProductWindow();
     if (product == nullptr) Sleep(25);
   }
@@ -163,7 +163,9 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
     ExpectNoTextCut(wizard, "uninstall welcome");
     wizard.Screenshot("uninstall-1-welcome");
     ASSERT_TRUE(Advance(wizard, "Uninstalling")) << wizard.Describe();
-    for (int i = 0; i < 400 && wizard.Text(1021) != "Closing program..."; ++i) Sleep(25);
+    for (int i = 0; i < 400 * test_support::kTimeScale && wizard.Text(1021) != "Closing program..."; ++i) {
+      Sleep(25);
+    }
     EXPECT_EQ(wizard.Text(1021), "Closing program...");
     wizard.Screenshot("uninstall-2-uninstalling");
     frozen.Release();
@@ -180,7 +182,7 @@ TEST_F(SampleProductWizard, DefaultAnswersInstallItAndItsUninstallerRemovesIt) {
   EXPECT_FALSE(ReadSetupRecord("Pebblenote").found);
   EXPECT_FALSE(FolderExists(menu));
   EXPECT_FALSE(FileExists(ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Pebblenote.lnk"));
-  for (int i = 0; i < 100 && FolderExists(install_); ++i) Sleep(100);
+  for (int i = 0; i < 100 * test_support::kTimeScale && FolderExists(install_); ++i) Sleep(100);
   EXPECT_FALSE(FolderExists(install_));
   test_support::RemovePendingOperationsUnder(install_);
 }

@@ -158,7 +158,7 @@ void SetupWizardWalk::FirstSetup() {
   ASSERT_TRUE(wizard.CloseFrame());
   MessageBoxSeen box = AnswerNextBox(wizard, IDNO);
   EXPECT_BOX(box, "Setup", kCancelQuestion, kYesNoCancel);
-  ASSERT_TRUE(wizard.PressKey(VK_ESCAPE));
+  ASSERT_TRUE(wizard.PressKey(VK_ESCAPE)) << wizard.Describe();
   box = AnswerNextBox(wizard, IDCANCEL);
   EXPECT_BOX(box, "Setup", kCancelQuestion, kYesNoCancel);
   ASSERT_TRUE(wizard.Click(kCancel));
@@ -513,7 +513,10 @@ void SetupWizardWalk::Uninstall() {
   EXPECT_FALSE(FileExists(install_ + "\\Walkabout.txt"));
   // The uninstaller removes itself once it has ended; the user's file and
   // with it the folder stay.
-  for (int i = 0; i < 100 && FileExists(install_ + "\\Uninstall.exe"); ++i) Sleep(100);
+  for (int i = 0; i < 100 * test_support::kTimeScale && FileExists(install_ + "\\Uninstall.exe");
+       ++i) {
+    Sleep(100);
+  }
   EXPECT_FALSE(FileExists(install_ + "\\Uninstall.exe"));
   EXPECT_EQ(ReadWholeFile(install_ + "\\notes.txt"), "kept by the user");
 }

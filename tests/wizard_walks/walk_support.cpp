@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/registry_view.h"
+#include "tests/support/time_scale.h"
 
 namespace wizard_walks_test {
 
@@ -61,7 +62,7 @@ WalkFolder::WalkFolder() {
 
 WalkFolder::~WalkFolder() {
   // Programs that the walk started may still be ending; give them a moment.
-  for (int attempt = 0; attempt < 20; ++attempt) {
+  for (int attempt = 0; attempt < 20 * test_support::kTimeScale; ++attempt) {
     test_support::RemoveTree(path_);
     if (!test_support::FolderExists(path_)) break;
     Sleep(100);
@@ -109,7 +110,7 @@ int WalkFolder::ProbeCount(const std::string& line) const {
 bool WalkFolder::WaitForProbe(const std::string& line, DWORD timeout_ms) const {
   const DWORD start = GetTickCount();
   while (ProbeCount(line) == 0) {
-    if (GetTickCount() - start >= timeout_ms) return false;
+    if (GetTickCount() - start >= test_support::ScaledMs(timeout_ms)) return false;
     Sleep(25);
   }
   return true;

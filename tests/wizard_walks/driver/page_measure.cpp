@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tests/support/time_scale.h"
+
 namespace wizard_walks_test {
 
 namespace {
@@ -93,7 +95,8 @@ PageMeasure MeasurePage(HWND page, const std::string& hook_dll, int new_dpi) {
     if (hook != nullptr) {
       DWORD_PTR reply = 0;
       SendMessageTimeoutA(page, RegisterWindowMessageA(kMeasureMessageName),
-                          GetCurrentProcessId(), 0, SMTO_NORMAL, 15000, &reply);
+                          GetCurrentProcessId(), 0, SMTO_NORMAL, test_support::ScaledMs(15000),
+                          &reply);
       UnhookWindowsHookEx(hook);
       view[kMeasureMappingSize - 1] = '\0';
       // The hook overwrites the request with its report; a request still in

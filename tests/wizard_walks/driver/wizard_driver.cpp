@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "tests/support/time_scale.h"
 #include "tests/wizard_walks/driver/screenshot.h"
 
 namespace wizard_walks_test {
@@ -62,7 +63,7 @@ bool WaitUntil(Condition condition, DWORD timeout_ms) {
   const DWORD start = GetTickCount();
   for (;;) {
     if (condition()) return true;
-    if (GetTickCount() - start >= timeout_ms) return false;
+    if (GetTickCount() - start >= test_support::ScaledMs(timeout_ms)) return false;
     Sleep(kPollMs);
   }
 }
@@ -72,7 +73,8 @@ bool WaitUntil(Condition condition, DWORD timeout_ms) {
 bool SendTo(HWND window, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result,
             DWORD timeout_ms) {
   DWORD_PTR reply = 0;
-  if (!SendMessageTimeoutA(window, message, wparam, lparam, SMTO_NORMAL, timeout_ms, &reply)) {
+  if (!SendMessageTimeoutA(window, message, wparam, lparam, SMTO_NORMAL,
+                           test_support::ScaledMs(timeout_ms), &reply)) {
     return false;
   }
   if (result != nullptr) *result = static_cast<LRESULT>(reply);
@@ -145,7 +147,8 @@ bool EngineProcess::Running() const {
 }
 
 bool EngineProcess::WaitForExit(DWORD timeout_ms, DWORD* exit_code) {
-  if (process_ == nullptr || WaitForSingleObject(process_, timeout_ms) != WAIT_OBJECT_0) {
+  if (process_ == nullptr ||
+      WaitForSingleObject(process_, test_support::ScaledMs(timeout_ms)) != WAIT_OBJECT_0) {
     return false;
   }
   DWORD code = 0;
@@ -154,23 +157,31 @@ bool EngineProcess::WaitForExit(DWORD timeout_ms, DWORD* exit_code) {
   return true;
 }
 
+namespace {
+
+struct FrameSearch {
+  std::string caption;
+  DWORD found;
+};
+
+// An enumeration callback: CALLBACK (stdcall on 32-bit Windows), which a
+// lambda's function pointer is not.
+BOOL CALLBACK FindFrame(HWND window, LPARAM parameter) {
+  FrameSearch* search = reinterpret_cast<FrameSearch*>(parameter);
+  if (!IsWindowVisible(window) || !IsDialog(window) || IsMessageBox(window) ||
+      !HasChildDialog(window)) {
+    return TRUE;
+  }
+  if (WindowTextOf(window) != search->caption) return TRUE;
+  search->found = ProcessOf(window);
+  return FALSE;
+}
+
+}  // namespace
+
 DWORD FindFrameProcess(const std::string& caption) {
-  struct Search {
-    std::string caption;
-    DWORD found;
-  } search = {caption, 0};
-  EnumWindows(
-      [](HWND window, LPARAM parameter) -> BOOL {
-        Search* s = reinterpret_cast<Search*>(parameter);
-        if (!IsWindowVisible(window) || !IsDialog(window) || IsMessageBox(window) ||
-            !HasChildDialog(window)) {
-          return TRUE;
-        }
-        if (WindowTextOf(window) != s->caption) return TRUE;
-        s->found = ProcessOf(window);
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  FrameSearch search = {caption, 0};
+  EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
@@ -232,7 +243,7 @@ bool WizardDriver::WaitForNewPage(const std::string& title, HWND old_page, DWORD
       }
     }
     if (BoxOpen() || !ProcessAlive()) return false;
-    if (GetTickCount() - start >= timeout_ms) return GiveUp("the page \"" + title + "\"");
+    if (GetTickCount() - start >= test_support::ScaledMs(timeout_ms)) return GiveUp("the page \"" + title + "\"");
     Sleep(kPollMs);
   }
 }
@@ -349,12 +360,13 @@ bool WizardDriver::PressKey(UINT virtual_key) {
   // the box that is going away: a key posted there is lost. Keys are meant
   // for the page, so wait (a little) for the focus to come back to the frame.
   HWND target = frame;
+  const DWORD thread = GetWindowThreadProcessId(frame, nullptr);
   WaitUntil(
       [&] {
         GUITHREADINFO info = {};
         info.cbSize = sizeof(info);
         if (BoxOpen() ||
-            !GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) ||
+            !GetGUIThreadInfo(thread, &info) ||
             info.hwndFocus == nullptr ||
             (info.hwndFocus != frame && !IsChild(frame, info.hwndFocus))) {
           return false;

@@ -6,7 +6,8 @@
 //   Probe.exe wait <name>       logs "<name> waiting", then waits until a file
 //                               named release-<name> appears in the working
 //                               folder, logs "<name> released" and ends with 0.
-//                               Gives up after 120 s (logs "<name> gave up").
+//                               Gives up after 120 s, times the build's time
+//                               scale (logs "<name> gave up").
 //                               A walk holds the engine on a page this way.
 //   Probe.exe check <file>      ends with 0 when <file> exists in the working
 //                               folder, else with 1; logs "check <file> <code>"
@@ -16,6 +17,8 @@
 #include <tlhelp32.h>
 
 #include <string>
+
+#include "tests/support/time_scale.h"
 
 namespace {
 
@@ -74,7 +77,7 @@ int main(int argc, char** argv) {
     Log(rest + " waiting");
     const DWORD start = GetTickCount();
     while (!Exists("release-" + rest)) {
-      if (GetTickCount() - start > 120000) {
+      if (GetTickCount() - start > test_support::ScaledMs(120000)) {
         Log(rest + " gave up");
         return 3;
       }

@@ -31,6 +31,8 @@ count_suite() {  # name log exit-status: adds the suite's line from its ctest lo
     if [ "$rc" -ne 0 ] || [ "$total" -eq 0 ]; then
         failed=1
         grep -E '^\s*[0-9]+ - |Failed|\*\*\*' "$log" 2>/dev/null | tail -40
+        # What the failing tests said, so that a run's output alone explains it.
+        grep -A6 -E ': Failure$|gave up' "$log" 2>/dev/null | cut -c1-300 | head -80
         echo "   (full log: $log)"
     fi
     passes=$((total - fails))

@@ -161,6 +161,18 @@ void EndWizardLeftOpen(const Driver& driver, DWORD wizard_thread, const std::ato
   }
 }
 
+// Makes the window system ready in this thread before the driver's thread
+// starts. Wine loads its display driver on the first window call of the
+// process, under a one-time lock; with the driver's first look at the
+// windows racing the wizard's first window, which the wizard makes while a
+// library it loads registers its classes (under the loader lock), each
+// thread waited for the other for ever (seen under load).
+void BringUpWindowing() {
+  HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+  if (window != nullptr) DestroyWindow(window);
+}
+
 // Writes a licence file and names it in "#EULA#", so that the licence page
 // can be passed.
 void UseLicence(const PrivateFolder& folder) {
@@ -199,6 +211,7 @@ class WizardRun : public ::testing::Test {
   // Whatever `drive` does, the wizard is ended when it returns.
   wizard::WizardOutcome Run(const std::function<void(const Driver&)>& drive,
                             bool uninstall_mode = false) {
+    BringUpWindowing();
     Driver driver(GetCurrentThreadId());
     std::atomic<bool> ended{false};
     const DWORD wizard_thread = GetCurrentThreadId();

@@ -50,7 +50,7 @@ std::string WindowText(HWND window) {
 
 // Records and answers one message box. A message box keeps its text in the
 // static control 0xFFFF; unused buttons are destroyed, not hidden.
-void AnswerBox(HWND box, int reply, std::vector<SeenMessageBox>* boxes) {
+void AnswerBox(HANDLE process, HWND box, int reply, std::vector<SeenMessageBox>* boxes) {
   SeenMessageBox seen;
   seen.caption = WindowText(box);
   char text[4096] = {};
@@ -60,11 +60,15 @@ void AnswerBox(HWND box, int reply, std::vector<SeenMessageBox>* boxes) {
   int button = reply;
   if (!GetDlgItem(box, button) && !seen.buttons.empty()) button = seen.buttons.front();
   boxes->push_back(seen);
-  // Post the click, then synchronise with a harmless sent message: a sent
-  // message that times out before the target takes it is dropped.
+  // Post the click, then wait until the box is gone: a box still on the
+  // screen at the next look would be counted twice (seen under emulation,
+  // where the box's thread takes the click seconds later).
   PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
-  DWORD_PTR ignored = 0;
-  SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_NORMAL, ScaledMs(5000), &ignored);
+  const DWORD start = GetTickCount();
+  while (IsWindow(box) && IsWindowVisible(box) &&
+         WaitForSingleObject(process, 20) == WAIT_TIMEOUT &&
+         GetTickCount() - start < ScaledMs(5000)) {
+  }
 }
 
 }  // namespace
@@ -94,7 +98,7 @@ RunResult RunProgram(const std::string& command_line, const std::string& working
     }
     BoxSearch search = {process.dwProcessId, nullptr};
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
-    if (search.found) AnswerBox(search.found, box_reply, &result.boxes);
+    if (search.found) AnswerBox(process.hProcess, search.found, box_reply, &result.boxes);
   }
   GetExitCodeProcess(process.hProcess, &result.exit_code);
   CloseHandle(process.hThread);

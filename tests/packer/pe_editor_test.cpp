@@ -162,7 +162,9 @@ TEST_P(PeEditorTest, SectionStrategyMatchesTheLayout) {
 }
 
 TEST_P(PeEditorTest, ObjdumpReadsTheResult) {
-  if (!packer_test::HaveTool("x86_64-w64-mingw32-objdump")) GTEST_SKIP();
+  if (!packer_test::HaveTool("x86_64-w64-mingw32-objdump")) {
+    GTEST_SKIP() << "x86_64-w64-mingw32-objdump is not on this system";
+  }
   PeImage before = Parse(packer_test::ReadBytes(StubPath(GetParam())));
   std::vector<uint8_t> out;
   packer::ResourceEditReport report;

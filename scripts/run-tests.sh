@@ -46,6 +46,7 @@ run_suite thread "$ROOT/build/native" -L '^thread$' -j "$JOBS"
 
 . "$ROOT/scripts/wine-env.sh"
 wine_start
+wine_pin_desktops "$ROOT/build/win64/tests/wizard_walks/DesktopPin.exe"
 run_suite wine "$ROOT/build/win64" -L '^wine$' -j "$JOBS"
 run_suite gui "$ROOT/build/win64" -L '^gui$' -j 1
 wine_stop

@@ -27,7 +27,7 @@ mode=${1:-smoke}
 
 case $mode in
     smoke)
-        targets="sample_tests wizard_walks_tests"
+        targets="sample_tests wizard_walks_tests wizard_walks_desktop_pin"
         runs="wow64:smoke"
         limit=1800 ;;
     full)

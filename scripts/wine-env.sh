@@ -46,6 +46,18 @@ wine_start() {
         /d N /f >/dev/null 2>&1 </dev/null
 }
 
+# wine_pin_desktops EXE [LOADER]: starts the tests' DesktopPin.exe (with
+# LOADER, wine64 by default; wine for a 32-bit build), which keeps the
+# default desktop and the wizard walks' desktop open until wine_stop. Wine
+# closes a desktop a second after its last program ends and starts a new
+# desktop manager for the next one; a test program that arrives while the
+# old manager quits can wait for ever. Started before any test runner, for
+# the reason above.
+wine_pin_desktops() {
+    [ -f "$1" ] || { echo "wine-env: no $1" >&2; return 1; }
+    "${2:-$WINE64}" "$1" >/dev/null 2>&1 </dev/null &
+}
+
 wine_stop() {
     "$WINESERVER" -k >/dev/null 2>&1 </dev/null || true
     if [ -n "${XVFB_PID:-}" ]; then

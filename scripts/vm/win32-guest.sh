@@ -59,6 +59,7 @@ fi
 # private Xvfb, a persistent server and the first program, as on the host.
 . "$ROOT/scripts/wine-env.sh"
 wine_start
+wine_pin_desktops "$TREE/tests/wizard_walks/DesktopPin.exe" /usr/lib/wine/wine
 # Limits without a TIMEOUT of their own grow as the others do (EngineOptions).
 scale=$(sed -n 's/^ENGINE_TEST_TIME_SCALE:STRING=//p' "$TREE/CMakeCache.txt")
 failed=0

@@ -51,7 +51,7 @@ wine_start() {
 # default desktop and the wizard walks' desktop open until wine_stop. Wine
 # closes a desktop a second after its last program ends and starts a new
 # desktop manager for the next one; a test program that arrives while the
-# old manager quits can wait for ever. Started before any test runner, for
+# old manager quits can be left waiting. Started before any test runner, for
 # the reason above.
 wine_pin_desktops() {
     [ -f "$1" ] || { echo "wine-env: no $1" >&2; return 1; }

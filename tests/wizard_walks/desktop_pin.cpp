@@ -5,8 +5,8 @@
 // tells the desktop's manager (explorer.exe /desktop) to quit and starts a
 // new one for the next program. Between two tests on a busy machine the gap
 // is often longer than that second, and a program that starts while the old
-// manager is quitting can wait for a desktop window that never answers
-// (seen: an engine that showed no box for a minute; two managers at once).
+// manager is quitting can wait for a desktop window that does not answer
+// (watched: a new manager for each test program, at times two at once).
 // A program that stays on each desktop keeps the managers alive. The test
 // scripts start this once per session, before the tests (wine-env.sh).
 #include <windows.h>

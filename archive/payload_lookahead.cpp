@@ -12,6 +12,7 @@
 #include "archive/payload_internal.h"
 #include "archive/pkware_cipher.h"
 #include "archive/zip_reader.h"
+#include "engine/fixed_string.h"
 #include "engine/sync.h"
 
 namespace archive {
@@ -121,18 +122,6 @@ void RecycleLocked(void* block) {
   }
   g_pool[g_pooled++] = block;
   g_pooled_bytes += capacity;
-}
-
-// ASCII letters folded, as the archive's name lookup folds them: names equal
-// under this rule find the same resource and the same entry.
-bool SameName(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    char x = *a, y = *b;
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-    if (x == '\0') return true;
-  }
 }
 
 // Owns an archive opened over a payload's bytes.
@@ -436,7 +425,7 @@ void* TakeDecodedPayload(const char* name, uint32_t* size) {
   if (!name) return nullptr;
   g_lock.Acquire();
   int i = g_cursor;
-  while (i < g_count && !SameName(g_entries[i].name, name)) ++i;
+  while (i < g_count && !text::EqualsIgnoreCase(g_entries[i].name, name)) ++i;
   if (i >= g_count || g_stopping.load()) {
     g_lock.Release();
     return nullptr;

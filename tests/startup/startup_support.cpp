@@ -25,7 +25,7 @@ PackageRun RunPackage(const std::string& name, const std::string& exe_name,
   run.result = test_support::RunProgram("\"" + exe + "\" " + arguments, run.folder, 60000,
                                            box_reply);
   if (!run.result.started) {
-    ADD_FAILURE() << "cannot start " << exe << ": system error " << GetLastError();
+    ADD_FAILURE() << "cannot start " << exe << ": system error " << run.result.start_error;
   }
   std::string log_name = exe_name.substr(0, exe_name.size() - 4) + ".log";
   run.log = test_support::ReadWholeFile(run.folder + "\\" + log_name);

@@ -83,6 +83,7 @@ RunResult RunProgram(const std::string& command_line, const std::string& working
   if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                       working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
                       &process)) {
+    result.start_error = GetLastError();
     return result;
   }
   result.started = true;

@@ -21,6 +21,7 @@ struct SeenMessageBox {
 
 struct RunResult {
   bool started = false;
+  DWORD start_error = 0;  // the system's error when it did not start
   bool timed_out = false;
   DWORD exit_code = 0;
   std::vector<SeenMessageBox> boxes;
